@@ -1,0 +1,66 @@
+#include "files/driver_file_removal.h"
+
+#include "files/directory_query.h"
+#include "system/system_services.h"
+#include "system/text.h"
+
+namespace talvex {
+namespace {
+
+constexpr const char* kWindowsFileList[] = {
+    "\\94pc4m1.bin", "\\talvex.bin",  "\\cs32mix.exe",  "\\cs4232.ini",  "\\cs4232.wcm",
+    "\\cwaudio.bin", "\\cwbinit.ini", "\\cwbinit.wcm", "\\cs4232c.exe", "\\cwbaudio.bin",
+};
+
+constexpr const char* kSystemFileList[] = {
+    "\\cs32ba11.drv", "\\cs4232ld.vxd", "\\csmidi.drv",   "\\csmidi.vxd",    "\\cspcple.dll",
+    "\\cwaudio.vxd",  "\\dream95.drv",  "\\dream95.vxd",  "\\msgloop.exe",   "\\sysvol.exe",
+    "\\vwstream.vxd", "\\wstream.dll",  "\\cwbaudio.drv", "\\cwbaudio.vxd",  "\\cwbmidi.drv",
+    "\\cwbmidi.vxd",  "\\cwbpcple.dll", "\\cwbaudiox.vxd", "\\vwstream.vxd", "\\Vwstream.dll",
+    "\\cwbfm.drv",
+};
+
+constexpr const char* kInfFolders[] = {"\\inf\\", "\\inf\\other\\"};
+
+// Room for a 259-character directory, "\inf\other\" and a 19-character name.
+constexpr unsigned kPathCapacity = 300;
+
+void delete_in(SystemServices& sys, Directory which, unsigned capacity, const char* folder,
+               const char* name) {
+    char buffer[kPathCapacity];
+    PathBuilder path(buffer, sizeof buffer);
+    if (!start_with_directory(sys, which, capacity, path)) return;
+    path.append(folder).append(name);
+    if (path.ok()) sys.delete_file(path.c_str());
+}
+
+} // namespace
+
+bool is_plain_file_name(const char* name) {
+    if (text_equal(name, ".") || text_equal(name, "..")) return false;
+    for (; *name != 0; ++name) {
+        if (*name == '\\' || *name == '/' || *name == ':') return false;
+    }
+    return true;
+}
+
+void remove_inf_files(SystemServices& sys, const DeviceTable& table, unsigned capacity) {
+    for (const DeviceSlot& slot : table.slots) {
+        if (!is_plain_file_name(slot.inf_path)) continue;
+        for (const char* folder : kInfFolders) {
+            delete_in(sys, Directory::Windows, capacity, folder, slot.inf_path);
+        }
+    }
+}
+
+void remove_driver_files(SystemServices& sys, const DeviceTable& table) {
+    for (const char* name : kWindowsFileList) {
+        delete_in(sys, Directory::Windows, kShortDirectoryCapacity, "", name);
+    }
+    for (const char* name : kSystemFileList) {
+        delete_in(sys, Directory::System, kShortDirectoryCapacity, "", name);
+    }
+    remove_inf_files(sys, table, kShortDirectoryCapacity);
+}
+
+} // namespace talvex

@@ -1,0 +1,103 @@
+#include "registry/registry_removal.h"
+
+#include "system/system_services.h"
+#include "system/text.h"
+
+namespace talvex {
+namespace {
+
+constexpr const char* kEnumKeys[] = {
+    "Enum\\ISAPNP\\CSC9836_DEV0000", "Enum\\ISAPNP\\CSC9836_DEV0001",
+    "Enum\\ISAPNP\\CSC9836_DEV0002", "Enum\\ISAPNP\\CSC9836_DEV0003",
+    "Enum\\ISAPNP\\CSC9836_DEV0004", "Enum\\ISAPNP\\CSC9836_DEV0005",
+    "Enum\\Root\\*CSC0004",          "Enum\\Root\\*CSC0005",
+    "Enum\\Root\\MEDIA\\0020",       "Enum\\Root\\MEDIA\\0021",
+};
+
+#define TALVEX_MEDIA_RESOURCES "System\\CurrentControlSet\\Control\\MediaResources\\"
+constexpr const char* kAux = TALVEX_MEDIA_RESOURCES "aux\\";
+constexpr const char* kMixer = TALVEX_MEDIA_RESOURCES "mixer\\";
+constexpr const char* kWave = TALVEX_MEDIA_RESOURCES "wave\\";
+constexpr const char* kMidi = TALVEX_MEDIA_RESOURCES "midi\\";
+constexpr const char* kJoystick = TALVEX_MEDIA_RESOURCES "joystick\\";
+
+struct ResourceEntry {
+    const char* type_prefix;
+    const char* driver_file;
+};
+
+struct SlotBlock {
+    const ResourceEntry* entries;
+    unsigned count;
+};
+
+constexpr ResourceEntry kSlot0Entries[] = {
+    {kAux, "cs32ba11.drv"},   {kMixer, "cs32ba11.drv"}, {kWave, "cs32ba11.drv"},
+    {kAux, "cwbaudio.drv"},   {kMixer, "cwbaudio.drv"}, {kWave, "cwbaudio.drv"},
+    {kMidi, "cwbaudio.drv"},  {kMidi, "cwbfm.drv"},
+};
+constexpr ResourceEntry kSlot1Entries[] = {{kJoystick, "msjstick.drv"}};
+constexpr ResourceEntry kSlot3Entries[] = {{kMidi, "csmidi.drv"}, {kMidi, "cwbmidi.drv"}};
+constexpr ResourceEntry kSlot4Entries[] = {
+    {kMidi, "dream95.drv"}, {kMixer, "dream95.drv"}, {kWave, "dream95.drv"}};
+
+constexpr SlotBlock kSlotBlocks[kSlotCount] = {
+    {kSlot0Entries, count_of(kSlot0Entries)}, {kSlot1Entries, count_of(kSlot1Entries)},
+    {nullptr, 0},
+    {kSlot3Entries, count_of(kSlot3Entries)}, {kSlot4Entries, count_of(kSlot4Entries)},
+    {nullptr, 0},
+};
+
+#define TALVEX_CURRENT_VERSION "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+constexpr const char* kDreamKey = TALVEX_MEDIA_RESOURCES "Dream";
+constexpr const char* kRunKey = TALVEX_CURRENT_VERSION "Run";
+constexpr const char* kRunValue = "Talvexhst";
+constexpr const char* kClosingKeys[] = {
+    TALVEX_CURRENT_VERSION "Controls Folder\\Power\\shellex\\PropertySheetHandlers\\"
+                           "Crystal Semiconductor Power Control Panel Extension",
+    TALVEX_CURRENT_VERSION "MS-DOSOptions\\Crystal",
+    TALVEX_CURRENT_VERSION "Uninstall\\Talvex",
+};
+
+void delete_slot_block(SystemServices& sys, const DeviceSlot& slot, const SlotBlock& block) {
+    char buffer[200];
+    if (names_one_class_instance(slot.driver)) {
+        PathBuilder path(buffer, sizeof buffer);
+        path.append(kClassKeyPrefix).append(slot.driver);
+        sys.reg_delete_key(path.c_str());
+    }
+    for (unsigned i = 0; i < block.count; ++i) {
+        PathBuilder path(buffer, sizeof buffer);
+        path.append(block.entries[i].type_prefix).append(block.entries[i].driver_file);
+        path.append(slot.tag);
+        sys.reg_delete_key(path.c_str());
+    }
+}
+
+} // namespace
+
+bool names_one_class_instance(const char* driver) {
+    unsigned backslashes = 0;
+    unsigned at = 0;
+    unsigned length = 0;
+    for (; driver[length] != 0; ++length) {
+        if (driver[length] == '\\') ++backslashes, at = length;
+    }
+    return backslashes == 1 && at > 0 && at + 1 < length;
+}
+
+void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {
+    for (const char* key : kEnumKeys) sys.reg_delete_key(key);
+    for (unsigned i = 0; i < kSlotCount; ++i) {
+        if (table.slots[i].present) delete_slot_block(sys, table.slots[i], kSlotBlocks[i]);
+    }
+    sys.reg_delete_key(kDreamKey);
+    RegKey run = 0;
+    if (sys.reg_open_key_ex(kRunKey, kKeySetValue, &run) == kErrorSuccess) {
+        sys.reg_delete_value(run, kRunValue);
+        sys.reg_close_key(run);
+    }
+    for (const char* key : kClosingKeys) sys.reg_delete_key(key);
+}
+
+} // namespace talvex

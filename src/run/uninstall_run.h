@@ -1,0 +1,14 @@
+#pragma once
+
+namespace talvex {
+
+class SystemServices;
+
+constexpr unsigned kConfirmationStyle = 0x1014; // MB_YESNO | MB_ICONHAND | MB_SYSTEMMODAL
+constexpr unsigned kCompletionStyle = 0x1040;   // MB_OK | MB_ICONASTERISK | MB_SYSTEMMODAL
+constexpr const char* kCaption = "Talvex";
+
+// The whole life of the process; ends with exit_process(0) on every path.
+void uninstall_run(SystemServices& sys);
+
+} // namespace talvex

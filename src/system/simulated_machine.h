@@ -1,0 +1,125 @@
+#pragma once
+// An in-memory machine for hosts without Windows: a registry below
+// HKEY_LOCAL_MACHINE, files on drive C: (the Windows and System directories are
+// C:\WINDOWS and C:\WINDOWS\SYSTEM unless a test moves them), the
+// user's language, scripted message-box answers, injectable faults, and a
+// record of every call in order. Names compare without regard to case.
+#include <bitset>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "system/system_services.h"
+
+namespace talvex {
+
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegBinary = 3;
+
+class SimulatedMachine final : public SystemServices {
+  public:
+    struct Value {
+        std::string name;
+        uint32_t type;
+        std::string data;
+    };
+    struct Key {
+        std::string name; // the full path as created
+        std::map<std::string, Value> values;
+    };
+    struct File {
+        std::string path;
+        std::string bytes;
+        bool read_only = false;
+    };
+    // One-shot faults for the next rewrite.
+    struct Faults {
+        bool open_rewrite_fails = false;
+        bool write_fails = false;
+        long short_write_limit = -1; // the write stops after this many bytes
+        bool read_fails = false;
+    };
+
+    SimulatedMachine();
+
+    // Setting up.
+    std::string command_line_text = "talvexun.exe";
+    std::bitset<256> lead_bytes;
+    uint16_t language = 0x0409;
+    std::deque<int> box_answers; // IDYES when none is left
+    bool nt_key_deletion = false;  // RegDeleteKeyA refuses a key with sub-keys
+    std::string windows_directory = "C:\\WINDOWS";
+    std::string system_directory = "C:\\WINDOWS\\SYSTEM";
+    Faults faults;
+
+    void add_key(const std::string& path);
+    void set_value(const std::string& key, const std::string& name, uint32_t type,
+                   const std::string& data);
+    void set_string(const std::string& key, const std::string& name, const std::string& text) {
+        set_value(key, name, kRegSz, text + std::string(1, '\0'));
+    }
+    void add_file(const std::string& path, const std::string& bytes, bool read_only = false);
+
+    // Looking at the result.
+    bool has_key(const std::string& path) const;
+    bool has_value(const std::string& key, const std::string& name) const;
+    bool has_file(const std::string& path) const;
+    std::string file_bytes(const std::string& path) const;
+    const std::map<std::string, Key>& keys() const { return keys_; }
+    const std::map<std::string, File>& files() const { return files_; }
+    std::vector<std::string> trace;
+    bool exited = false;
+    uint32_t exit_code = 0xFFFFFFFF;
+    unsigned open_handles() const { return static_cast<unsigned>(open_keys_.size() + open_files_.size()); }
+
+    // SystemServices.
+    const char* command_line() override;
+    bool is_dbcs_lead_byte(unsigned char byte) override;
+    uint16_t get_user_default_lang_id() override;
+    int message_box_ex(const char* text, const char* caption, uint32_t style,
+                       uint16_t language) override;
+    long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
+    long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
+                            uint32_t* size) override;
+    void reg_close_key(RegKey key) override;
+    long reg_delete_key(const char* sub_key) override;
+    long reg_delete_value(RegKey key, const char* name) override;
+    uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
+    uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
+    bool delete_file(const char* path) override;
+    FileHandle file_open_read(const char* path) override;
+    int32_t file_read(FileHandle file, void* buffer, uint32_t count) override;
+    FileHandle file_open_rewrite(const char* path) override;
+    uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
+    bool file_rewind(FileHandle file) override;
+    bool file_set_end(FileHandle file) override;
+    void file_close(FileHandle file) override;
+    void exit_process(uint32_t code) override;
+
+    // The raw calls behind reg_delete_key, for the depth-first deletion.
+    long raw_delete_key(const char* path);
+    long raw_open_key(const char* path, uint32_t access, RegKey* key);
+    long raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
+    void raw_close_key(RegKey key);
+
+  private:
+    struct OpenFile {
+        std::string path;
+        size_t position = 0;
+        bool writable = false;
+    };
+    void record(const std::string& line);
+    uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
+                             uint32_t capacity);
+    std::map<std::string, Key> keys_;
+    std::map<std::string, File> files_;
+    std::map<RegKey, std::string> open_keys_;
+    std::map<FileHandle, OpenFile> open_files_;
+    uintptr_t next_handle_ = 0x100;
+};
+
+// The case- and separator-blind form of a name, as Windows compares it.
+std::string fold_name(const std::string& name);
+
+} // namespace talvex

@@ -1,0 +1,67 @@
+#pragma once
+// The one seam between the uninstall logic and the machine. The Windows build
+// implements it over the real API, the host build over a simulated machine.
+#include <stdint.h>
+
+namespace talvex {
+
+using RegKey = uintptr_t;     // an open registry key; 0 is never a valid key
+using FileHandle = uintptr_t; // an open file; 0 means the open failed
+
+constexpr uint32_t kKeyRead = 0x20019;   // KEY_READ
+constexpr uint32_t kKeySetValue = 0x2;   // KEY_SET_VALUE
+constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorMoreData = 234;
+constexpr long kErrorNoMoreItems = 259;
+constexpr int kIdNo = 7;
+
+class SystemServices {
+  public:
+    // The process command line as GetCommandLineA gives it.
+    virtual const char* command_line() = 0;
+    // IsDBCSLeadByte of the system's ANSI code page.
+    virtual bool is_dbcs_lead_byte(unsigned char byte) = 0;
+    virtual uint16_t get_user_default_lang_id() = 0;
+    // MessageBoxExA with no owner window.
+    virtual int message_box_ex(const char* text, const char* caption, uint32_t style,
+                               uint16_t language) = 0;
+
+    // Registry, always below HKEY_LOCAL_MACHINE.
+    virtual long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) = 0;
+    virtual long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
+                                    uint32_t* size) = 0;
+    virtual void reg_close_key(RegKey key) = 0;
+    // Removes the key with everything below it, as Windows 95 does.
+    virtual long reg_delete_key(const char* sub_key) = 0;
+    virtual long reg_delete_value(RegKey key, const char* name) = 0;
+
+    // Return the path length on success, the size needed when it does not fit.
+    virtual uint32_t get_windows_directory(char* buffer, uint32_t capacity) = 0;
+    virtual uint32_t get_system_directory(char* buffer, uint32_t capacity) = 0;
+    virtual bool delete_file(const char* path) = 0;
+
+    // Raw byte access; the text-mode rules are the logic's own. Other processes
+    // may keep reading and writing the file while it is open.
+    virtual FileHandle file_open_read(const char* path) = 0;
+    // Bytes read, 0 at the end, -1 on failure.
+    virtual int32_t file_read(FileHandle file, void* buffer, uint32_t count) = 0;
+    // Opens an existing file for reading and writing at offset 0, never creating
+    // it and not yet truncating it, so that a failed write can be undone.
+    virtual FileHandle file_open_rewrite(const char* path) = 0;
+    // Bytes written at the current position.
+    virtual uint32_t file_write(FileHandle file, const void* data, uint32_t count) = 0;
+    virtual bool file_rewind(FileHandle file) = 0;
+    // Ends the file at the current position.
+    virtual bool file_set_end(FileHandle file) = 0;
+    virtual void file_close(FileHandle file) = 0;
+
+    // Does not return on Windows; the simulated machine records it and returns.
+    virtual void exit_process(uint32_t code) = 0;
+
+  protected:
+    ~SystemServices() = default;
+};
+
+} // namespace talvex

@@ -1,0 +1,57 @@
+#pragma once
+// Small string helpers: the exe has no C runtime.
+#include <stddef.h>
+
+namespace talvex {
+
+inline size_t text_length(const char* s) {
+    size_t n = 0;
+    while (s[n] != 0) ++n;
+    return n;
+}
+
+inline bool text_equal(const char* a, const char* b) {
+    while (*a != 0 && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// A path under composition in a fixed buffer. An append that does not fit
+// marks the path as overflowed; an overflowed path must never be used.
+class PathBuilder {
+  public:
+    PathBuilder(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
+        buffer_[0] = 0;
+    }
+    PathBuilder& append(const char* s) {
+        while (*s != 0) {
+            if (length_ + 1 >= capacity_) {
+                overflow_ = true;
+                break;
+            }
+            buffer_[length_++] = *s++;
+        }
+        buffer_[length_] = 0;
+        return *this;
+    }
+    // Takes the length of text already written into the buffer by a query.
+    void adopt(size_t length) {
+        length_ = length;
+        buffer_[length_] = 0;
+    }
+    bool ok() const { return !overflow_; }
+    const char* c_str() const { return buffer_; }
+
+  private:
+    char* buffer_;
+    size_t capacity_;
+    size_t length_ = 0;
+    bool overflow_ = false;
+};
+
+} // namespace talvex
+
+namespace talvex {
+
+template <class T, unsigned N> constexpr unsigned count_of(const T (&)[N]) { return N; }
+
+} // namespace talvex

@@ -1,0 +1,116 @@
+#include "system/windows_system.h"
+
+#include <windows.h>
+
+#include "system/key_tree_deletion.h"
+
+namespace talvex {
+namespace {
+
+HKEY as_hkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
+HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle open_existing(const char* path, DWORD access) {
+    const HANDLE file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(file);
+}
+
+// The raw registry calls that the depth-first deletion walks with.
+struct RawRegistry {
+    long delete_key(const char* path) { return RegDeleteKeyA(HKEY_LOCAL_MACHINE, path); }
+    long open_key(const char* path, uint32_t access, RegKey* key) {
+        HKEY opened = nullptr;
+        const long result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &opened);
+        *key = reinterpret_cast<RegKey>(opened);
+        return result;
+    }
+    long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
+        DWORD size = *length;
+        const long result =
+            RegEnumKeyExA(as_hkey(key), index, name, &size, nullptr, nullptr, nullptr, nullptr);
+        *length = size;
+        return result;
+    }
+    void close_key(RegKey key) { RegCloseKey(as_hkey(key)); }
+};
+
+} // namespace
+
+const char* WindowsSystem::command_line() { return GetCommandLineA(); }
+
+bool WindowsSystem::is_dbcs_lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+
+uint16_t WindowsSystem::get_user_default_lang_id() { return GetUserDefaultLangID(); }
+
+int WindowsSystem::message_box_ex(const char* text, const char* caption, uint32_t style,
+                                  uint16_t language) {
+    return MessageBoxExA(nullptr, text, caption, style, language);
+}
+
+long WindowsSystem::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
+    RawRegistry raw;
+    return raw.open_key(sub_key, access, key);
+}
+
+long WindowsSystem::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
+                                       uint32_t* size) {
+    DWORD in_out = *size;
+    const long result = RegQueryValueExA(as_hkey(key), name, nullptr, nullptr, data, &in_out);
+    *size = in_out;
+    return result;
+}
+
+void WindowsSystem::reg_close_key(RegKey key) { RegCloseKey(as_hkey(key)); }
+
+long WindowsSystem::reg_delete_key(const char* sub_key) {
+    RawRegistry raw;
+    return delete_key_tree(raw, sub_key);
+}
+
+long WindowsSystem::reg_delete_value(RegKey key, const char* name) {
+    return RegDeleteValueA(as_hkey(key), name);
+}
+
+uint32_t WindowsSystem::get_windows_directory(char* buffer, uint32_t capacity) {
+    return GetWindowsDirectoryA(buffer, capacity);
+}
+
+uint32_t WindowsSystem::get_system_directory(char* buffer, uint32_t capacity) {
+    return GetSystemDirectoryA(buffer, capacity);
+}
+
+bool WindowsSystem::delete_file(const char* path) { return DeleteFileA(path) != 0; }
+
+FileHandle WindowsSystem::file_open_read(const char* path) {
+    return open_existing(path, GENERIC_READ);
+}
+
+int32_t WindowsSystem::file_read(FileHandle file, void* buffer, uint32_t count) {
+    DWORD got = 0;
+    if (!ReadFile(as_handle(file), buffer, count, &got, nullptr)) return -1;
+    return static_cast<int32_t>(got);
+}
+
+FileHandle WindowsSystem::file_open_rewrite(const char* path) {
+    return open_existing(path, GENERIC_READ | GENERIC_WRITE);
+}
+
+uint32_t WindowsSystem::file_write(FileHandle file, const void* data, uint32_t count) {
+    DWORD written = 0;
+    if (count == 0) return 0;
+    if (!WriteFile(as_handle(file), data, count, &written, nullptr)) return 0;
+    return written;
+}
+
+bool WindowsSystem::file_rewind(FileHandle file) {
+    return SetFilePointer(as_handle(file), 0, nullptr, FILE_BEGIN) == 0;
+}
+
+bool WindowsSystem::file_set_end(FileHandle file) { return SetEndOfFile(as_handle(file)) != 0; }
+
+void WindowsSystem::file_close(FileHandle file) { CloseHandle(as_handle(file)); }
+
+void WindowsSystem::exit_process(uint32_t code) { ExitProcess(code); }
+
+} // namespace talvex
