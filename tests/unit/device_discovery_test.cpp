@@ -1,0 +1,114 @@
+#include "registry/device_discovery.h"
+
+#include <gtest/gtest.h>
+
+#include "card_fixture.h"
+#include "trace_helpers.h"
+
+namespace talvex {
+namespace {
+
+DeviceTable discover(SimulatedMachine& machine) {
+    DeviceTable table = {};
+    discover_device_instances(machine, table);
+    EXPECT_EQ(machine.open_handles(), 0u) << "every opened key is closed";
+    return table;
+}
+
+struct DriverCase {
+    const char* name;
+    std::string data; // the value's bytes as stored
+    uint32_t type;
+    bool present;
+    std::string driver;
+    std::string tag;
+};
+
+class DriverValue : public ::testing::TestWithParam<DriverCase> {};
+
+TEST_P(DriverValue, DecidesPresenceDriverAndTag) {
+    const DriverCase& c = GetParam();
+    SimulatedMachine machine;
+    machine.set_value(slot_enum_key(2), "Driver", c.type, c.data);
+    const DeviceSlot& slot = discover(machine).slots[2];
+    EXPECT_EQ(slot.present, c.present);
+    EXPECT_EQ(std::string(slot.driver), c.driver);
+    EXPECT_EQ(std::string(slot.tag), c.tag);
+}
+
+const std::string k19 = "MEDIA\\0005ABCDEFGHI"; // 19 characters
+const std::string nul(1, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DriverValue,
+    ::testing::Values(
+        DriverCase{"Usual", "MEDIA\\0005" + nul, kRegSz, true, "MEDIA\\0005", "<0005>"},
+        DriverCase{"NineteenCharacters", k19 + nul, kRegSz, true, k19, "<0005>"},
+        DriverCase{"TwentyCharacters", k19 + "J" + nul, kRegSz, false, "", "<"},
+        DriverCase{"ShortCutsTheTag", "MEDIA\\05" + nul, kRegSz, true, "MEDIA\\05", "<05"},
+        DriverCase{"TwentyBytesNoTerminator", k19 + "J", kRegBinary, false, "", "<"},
+        DriverCase{"BinaryAcceptedAsString", "MEDIA\\0007" + nul, kRegBinary, true, "MEDIA\\0007",
+                   "<0007>"},
+        DriverCase{"TagIgnoresTheLength", "MM\\1" + nul, kRegSz, true, "MM\\1", "<"}),
+    [](const ::testing::TestParamInfo<DriverCase>& info) { return std::string(info.param.name); });
+
+TEST(DeviceDiscovery, FallbackKeyOnlyWhenTheEnumKeyFailsToOpen) {
+    SimulatedMachine machine;
+    machine.set_string("Enum\\Root\\*CSC0004\\0000", "Driver", "MEDIA\\0021");
+    machine.add_key(slot_enum_key(5)); // opens, holds no Driver
+    machine.set_string("Enum\\Root\\*CSC0005\\0000", "Driver", "MEDIA\\0022");
+    machine.set_string("Enum\\Root\\*CSC0003\\0000", "Driver", "MEDIA\\0023"); // slot 3 has none
+    const DeviceTable table = discover(machine);
+    EXPECT_TRUE(table.slots[4].present);
+    EXPECT_STREQ(table.slots[4].driver, "MEDIA\\0021");
+    EXPECT_STREQ(table.slots[4].tag, "<0021>");
+    EXPECT_FALSE(table.slots[5].present);
+    EXPECT_FALSE(table.slots[3].present);
+    const auto opens = lines_starting_with(machine.trace, {"RegOpenKeyExA Enum"});
+    const std::vector<std::string> expected = {
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF 0x20019 -> 2",
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF 0x20019 -> 2",
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0002\\FFFFFFFF 0x20019 -> 2",
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0003\\FFFFFFFF 0x20019 -> 2",
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0004\\FFFFFFFF 0x20019 -> 2",
+        "RegOpenKeyExA Enum\\Root\\*CSC0004\\0000 0x20019 -> 0",
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0005\\FFFFFFFF 0x20019 -> 0"};
+    EXPECT_EQ(opens, expected);
+}
+
+TEST(DeviceDiscovery, InfPathOfClassKeys) {
+    SimulatedMachine machine;
+    machine.set_string(slot_enum_key(0), "Driver", "MEDIA\\0005");
+    machine.set_string(class_key("MEDIA\\0005"), "InfPath", "talvex.inf");
+    machine.set_string(slot_enum_key(1), "Driver", "MEDIA\\0006");
+    machine.add_key(class_key("MEDIA\\0006")); // no InfPath
+    machine.set_string(slot_enum_key(3), "Driver", "MEDIA\\0008");
+    machine.set_string(class_key("MEDIA\\0008"), "InfPath", "a-name-of-20-chars.x");
+    // The Class key's own value is what absent slots read.
+    machine.set_string(class_key(""), "InfPath", "class.inf");
+    const DeviceTable table = discover(machine);
+    EXPECT_STREQ(table.slots[0].inf_path, "talvex.inf");
+    EXPECT_STREQ(table.slots[1].inf_path, "");
+    EXPECT_TRUE(table.slots[1].present);
+    EXPECT_STREQ(table.slots[3].inf_path, "");
+    EXPECT_STREQ(table.slots[2].inf_path, "class.inf");
+    EXPECT_STREQ(table.slots[5].inf_path, "class.inf");
+}
+
+TEST(DeviceDiscovery, EmptyRegistryStillLooksUpSixInfPaths) {
+    SimulatedMachine machine;
+    const DeviceTable table = discover(machine);
+    for (const DeviceSlot& slot : table.slots) {
+        EXPECT_FALSE(slot.present);
+        EXPECT_STREQ(slot.driver, "");
+        EXPECT_STREQ(slot.inf_path, "");
+        EXPECT_STREQ(slot.tag, "<");
+    }
+    const auto lookups = lines_starting_with(
+        machine.trace, {"RegOpenKeyExA System\\CurrentControlSet\\Services\\Class\\ 0x20019"});
+    EXPECT_EQ(lookups.size(), 6u);
+    EXPECT_TRUE(lines_starting_with(machine.trace, {"RegQueryValueExA"}).empty());
+}
+
+} // namespace
+} // namespace talvex

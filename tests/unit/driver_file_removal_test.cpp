@@ -1,0 +1,137 @@
+#include "files/driver_file_removal.h"
+
+#include <gtest/gtest.h>
+
+#include "card_fixture.h"
+#include "registry/device_discovery.h"
+#include "trace_helpers.h"
+
+namespace talvex {
+namespace {
+
+// The deletion paths in order, without their outcome.
+std::vector<std::string> deleted_paths(const SimulatedMachine& machine) {
+    std::vector<std::string> paths;
+    for (std::string line : lines_starting_with(machine.trace, {"DeleteFileA"})) {
+        paths.push_back(line.substr(0, line.rfind(" -> ")));
+    }
+    return paths;
+}
+
+DeviceTable table_with_inf_paths(std::vector<std::string> names) {
+    DeviceTable table = {};
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::copy(names[i].begin(), names[i].end(), table.slots[i].inf_path);
+    }
+    return table;
+}
+
+void run_both_passes(SimulatedMachine& machine, const DeviceTable& table) {
+    remove_inf_files(machine, table, kFirstInfPassCapacity);
+    remove_driver_files(machine, table);
+}
+
+TEST(DriverFileRemoval, FiftyFiveDeletionsInOrderEachAfterItsOwnQuery) {
+    SimulatedMachine machine;
+    install_full_registry(machine);
+    DeviceTable table = {};
+    discover_device_instances(machine, table);
+    machine.trace.clear();
+    run_both_passes(machine, table);
+
+    EXPECT_EQ(deleted_paths(machine), golden_lines("deletions_all_slots.txt"));
+    const auto calls = lines_starting_with(
+        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"});
+    ASSERT_EQ(calls.size(), 110u);
+    for (size_t i = 0; i < calls.size(); i += 2) {
+        const bool system = i >= 2 * (12 + 10) && i < 2 * (12 + 10 + 21);
+        const std::string capacity = i < 2 * 12 ? " 260" : " 20";
+        EXPECT_EQ(calls[i], (system ? "GetSystemDirectoryA" : "GetWindowsDirectoryA") + capacity);
+    }
+}
+
+TEST(DriverFileRemoval, DeletesTheCardsFilesAndNothingElse) {
+    SimulatedMachine machine;
+    const char* const kept[] = {"C:\\WINDOWS\\inf\\other.inf", "C:\\WINDOWS\\SYSTEM\\wstream.vxd",
+                                "C:\\WINDOWS\\win.ini"};
+    for (const char* path : kept) machine.add_file(path, "keep");
+    machine.add_file("C:\\WINDOWS\\INF\\OTHER\\TALVEX.INF", "x");
+    machine.add_file("C:\\WINDOWS\\SYSTEM\\VWSTREAM.DLL", "x");
+    machine.add_file("C:\\WINDOWS\\SYSTEM\\wstream.dll", "x");
+    machine.add_file("C:\\WINDOWS\\SYSTEM\\vwstream.vxd", "x");
+    machine.add_file("C:\\WINDOWS\\CS4232C.EXE", "x");
+    run_both_passes(machine, table_with_inf_paths({"talvex.inf", "talvex.inf"}));
+    EXPECT_EQ(machine.files().size(), 3u);
+    for (const char* path : kept) EXPECT_TRUE(machine.has_file(path)) << path;
+    const auto outcomes = lines_starting_with(machine.trace, {"DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd"});
+    EXPECT_EQ(outcomes, (std::vector<std::string>{
+                            "DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd -> deleted",
+                            "DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd -> failed"}));
+}
+
+TEST(DriverFileRemoval, EmptyInfPathNamesTheFoldersAndRemovesNothing) {
+    SimulatedMachine machine;
+    machine.add_file("C:\\WINDOWS\\inf\\keep.inf", "keep");
+    remove_inf_files(machine, DeviceTable{}, kFirstInfPassCapacity);
+    const auto paths = deleted_paths(machine);
+    ASSERT_EQ(paths.size(), 12u);
+    EXPECT_EQ(paths[0], "DeleteFileA C:\\WINDOWS\\inf\\");
+    EXPECT_EQ(paths[1], "DeleteFileA C:\\WINDOWS\\inf\\other\\");
+    EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\inf\\keep.inf"));
+}
+
+TEST(DriverFileRemoval, InfPathsThatCouldLeaveTheFoldersAreNeverDeleted) {
+    SimulatedMachine machine;
+    machine.add_file("c:\\config.sys", "keep");
+    machine.add_file("C:\\WINDOWS\\win.ini", "keep");
+    machine.add_file("C:\\WINDOWS\\inf\\good.inf", "x");
+    run_both_passes(machine, table_with_inf_paths({"..\\..\\config.sys", "../win.ini", "c:x.inf",
+                                                   "..", ".", "good.inf"}));
+    EXPECT_TRUE(machine.has_file("c:\\config.sys"));
+    EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\win.ini"));
+    EXPECT_FALSE(machine.has_file("C:\\WINDOWS\\inf\\good.inf"));
+    EXPECT_EQ(deleted_paths(machine).size(), 2u + 31u + 2u);
+}
+
+struct DirectoryCase {
+    const char* name;
+    std::string windows;
+    std::string first_inf;  // first deletion of the first pass
+    std::string first_list; // first deletion of the Windows-directory list
+};
+
+class DirectoryShape : public ::testing::TestWithParam<DirectoryCase> {};
+
+TEST_P(DirectoryShape, PathsBeginWithTheDirectoryJustDelivered) {
+    const DirectoryCase& c = GetParam();
+    SimulatedMachine machine;
+    machine.windows_directory = c.windows;
+    run_both_passes(machine, table_with_inf_paths({"t.inf"}));
+    const auto paths = deleted_paths(machine);
+    ASSERT_EQ(paths.size(), 55u) << "a long directory still gets every deletion";
+    EXPECT_EQ(paths[0], "DeleteFileA " + c.first_inf);
+    EXPECT_EQ(paths[12], "DeleteFileA " + c.first_list);
+    EXPECT_EQ(paths[43], "DeleteFileA " + c.first_inf) << "second pass, same paths";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Directories, DirectoryShape,
+    ::testing::Values(
+        DirectoryCase{"RootOfDrive", "D:\\", "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
+        DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH", "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf",
+                      "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
+        DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123",
+                      "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
+                      "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"}),
+    [](const ::testing::TestParamInfo<DirectoryCase>& info) { return std::string(info.param.name); });
+
+TEST(DriverFileRemoval, DirectoryLongerThanAnyBufferDeletesNothing) {
+    SimulatedMachine machine;
+    machine.windows_directory = "C:\\" + std::string(270, 'w');
+    machine.system_directory = machine.windows_directory;
+    run_both_passes(machine, table_with_inf_paths({"t.inf"}));
+    EXPECT_TRUE(deleted_paths(machine).empty());
+}
+
+} // namespace
+} // namespace talvex

@@ -1,0 +1,109 @@
+#include "run/uninstall_run.h"
+
+#include <gtest/gtest.h>
+
+#include "system/simulated_machine.h"
+#include "trace_helpers.h"
+
+namespace talvex {
+namespace {
+
+constexpr int kIdYes = 6;
+
+void install_some_card(SimulatedMachine& machine) {
+    machine.set_string("Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF", "Driver", "MEDIA\\0005");
+    machine.add_file("C:\\WINDOWS\\SYSTEM\\cs32ba11.drv", "driver");
+    machine.add_file("c:\\config.sys", "DEVICE=C:\\WINDOWS\\CS4232C.EXE\r\n");
+}
+
+struct FlowCase {
+    const char* name;
+    const char* command_line;
+    std::vector<int> answers;
+    bool cleans;
+    int boxes;
+};
+
+class RunFlow : public ::testing::TestWithParam<FlowCase> {};
+
+TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
+    const FlowCase& c = GetParam();
+    SimulatedMachine machine;
+    machine.command_line_text = c.command_line;
+    machine.language = 0x0407;
+    machine.box_answers.assign(c.answers.begin(), c.answers.end());
+    install_some_card(machine);
+
+    uninstall_run(machine);
+
+    EXPECT_TRUE(machine.exited);
+    EXPECT_EQ(machine.exit_code, 0u);
+    EXPECT_EQ(machine.trace.front(), "GetUserDefaultLangID");
+    EXPECT_EQ(machine.trace.back(), "ExitProcess 0");
+    EXPECT_EQ(lines_starting_with(machine.trace, {"MessageBoxExA"}).size(),
+              static_cast<size_t>(c.boxes));
+    EXPECT_EQ(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0000"), !c.cleans);
+    EXPECT_EQ(machine.has_file("C:\\WINDOWS\\SYSTEM\\cs32ba11.drv"), !c.cleans);
+    EXPECT_EQ(machine.file_bytes("c:\\config.sys"),
+              c.cleans ? "\r\n" : "DEVICE=C:\\WINDOWS\\CS4232C.EXE\r\n");
+    EXPECT_EQ(machine.open_handles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, RunFlow,
+    ::testing::Values(FlowCase{"AnswerNo", "talvexun.exe", {kIdNo}, false, 1},
+                      FlowCase{"AnswerYes", "talvexun.exe", {kIdYes}, true, 2},
+                      FlowCase{"BoxCannotBeShown", "talvexun.exe", {0, kIdYes}, true, 2},
+                      FlowCase{"SilentWithAnyTail", "talvexun.exe x", {kIdNo}, true, 0},
+                      FlowCase{"SilentWithOptionLikeWord", "\"talvexun.exe\" /?", {}, true, 0}),
+    [](const ::testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
+
+TEST(RunFlow, NoEndsTheProcessBeforeAnythingIsReadOrChanged) {
+    SimulatedMachine machine;
+    machine.box_answers = {kIdNo};
+    uninstall_run(machine);
+    const std::vector<std::string> expected = {
+        "GetUserDefaultLangID",
+        "MessageBoxExA \"Do you really want to uninstall your sound card ?\" \"Talvex\" 0x1014 "
+        "1033",
+        "ExitProcess 0"};
+    EXPECT_EQ(machine.trace, expected);
+}
+
+TEST(RunFlow, BoxesCarryTheChosenTextsStylesAndLanguage) {
+    SimulatedMachine machine;
+    machine.language = 0x0813; // Dutch, Belgium: the boxes get 1043
+    uninstall_run(machine);
+    const auto boxes = lines_starting_with(machine.trace, {"MessageBoxExA"});
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], "MessageBoxExA \"Weet u zeker dat u de geluidskaart wilt de-installeren ?\" "
+                        "\"Talvex\" 0x1014 1043");
+    EXPECT_EQ(boxes[1], "MessageBoxExA \"    De-installatie voltooid.   \" \"Talvex\" 0x1040 1043");
+    // The confirmation comes before any machine access, the completion after all of it.
+    EXPECT_EQ(machine.trace[1], boxes[0]);
+    EXPECT_EQ(machine.trace[machine.trace.size() - 2], boxes[1]);
+}
+
+TEST(RunFlow, PhasesRunInOrderOnAMachineWithoutTheCard) {
+    SimulatedMachine machine;
+    machine.command_line_text = "talvexun.exe -silent";
+    uninstall_run(machine);
+    // The first of each phase's own calls, in the order they must come.
+    const std::vector<std::string> firsts = {
+        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF",
+        "DeleteFileA C:\\WINDOWS\\inf\\",
+        "RegDeleteKeyA Enum\\ISAPNP\\CSC9836_DEV0000",
+        "DeleteFileA C:\\WINDOWS\\94pc4m1.bin",
+        "OpenRead c:\\config.sys",
+        "ExitProcess 0"};
+    size_t at = 0;
+    for (const std::string& first : firsts) {
+        while (at < machine.trace.size() && machine.trace[at].rfind(first, 0) != 0) ++at;
+        EXPECT_LT(at, machine.trace.size()) << first << " missing or out of order";
+    }
+    EXPECT_EQ(lines_starting_with(machine.trace, {"DeleteFileA"}).size(), 55u);
+    EXPECT_EQ(lines_starting_with(machine.trace, {"OpenRead"}).size(), 48u);
+}
+
+} // namespace
+} // namespace talvex
