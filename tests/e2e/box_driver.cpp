@@ -1,0 +1,132 @@
+// Test helper under Wine: starts talvexun.exe with an exact command line,
+// reports every "Talvex" box it shows (text, buttons), presses the buttons
+// it is told to, and reports the exit code. Also reports what the program
+// sees of the machine ("facts").
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+void print_hex(const char* text) {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        printf("%02X", *p);
+    }
+}
+
+int unhex(const char* hex, char* out, int capacity) {
+    int n = 0;
+    for (; hex[0] && hex[1] && n + 1 < capacity; hex += 2) {
+        unsigned value = 0;
+        sscanf(hex, "%2x", &value);
+        out[n++] = static_cast<char>(value);
+    }
+    out[n] = 0;
+    return n;
+}
+
+struct Search {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK find_box(HWND window, LPARAM context) {
+    Search* search = reinterpret_cast<Search*>(context);
+    char class_name[16] = {};
+    char caption[32] = {};
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    GetClassNameA(window, class_name, sizeof class_name);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (owner == search->process && strcmp(class_name, "#32770") == 0 &&
+        strcmp(caption, "Talvex") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK list_button(HWND child, LPARAM) {
+    char class_name[16] = {};
+    char text[64] = {};
+    GetClassNameA(child, class_name, sizeof class_name);
+    if (_stricmp(class_name, "Button") == 0 && IsWindowVisible(child)) {
+        GetWindowTextA(child, text, sizeof text);
+        printf(" button=%d:", GetDlgCtrlID(child));
+        print_hex(text);
+    }
+    return TRUE;
+}
+
+int facts() {
+    char windows[MAX_PATH], system[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    GetSystemDirectoryA(system, sizeof system);
+    printf("windows=%s\nsystem=%s\nlanguage=0x%04X\nacp=%u\n", windows, system,
+           GetUserDefaultLangID(), GetACP());
+    return 0;
+}
+
+// launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE ANSWER... (answers: 6 Yes, 7 No, 1 OK)
+int launch(int argc, char** argv) {
+    char command_line[1024];
+    unhex(argv[3], command_line, sizeof command_line);
+    const DWORD timeout = static_cast<DWORD>(atoi(argv[4]));
+    const char* hold = argv[5];
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(argv[2], command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        printf("LAUNCH-FAILED %lu\n", GetLastError());
+        return 2;
+    }
+    int next_answer = 6;
+    const DWORD start = GetTickCount();
+    HWND last = nullptr;
+    for (;;) {
+        if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) break;
+        if (GetTickCount() - start > timeout) {
+            printf("TIMEOUT\n");
+            TerminateProcess(process.hProcess, 99);
+            return 3;
+        }
+        Search search = {process.dwProcessId, nullptr};
+        EnumWindows(find_box, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr || search.found == last) continue;
+        last = search.found;
+        char text[256] = {};
+        GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
+        printf("BOX text=");
+        print_hex(text);
+        EnumChildWindows(search.found, list_button, 0);
+        printf("\n");
+        fflush(stdout);
+        if (strcmp(hold, "-") != 0) {
+            // Lets the caller take a screenshot before the box goes.
+            while (GetFileAttributesA(hold) == INVALID_FILE_ATTRIBUTES &&
+                   GetTickCount() - start < timeout) {
+                Sleep(20);
+            }
+            DeleteFileA(hold);
+        }
+        next_answer = argc > 6 ? atoi(argv[6]) : 1;
+        if (argc > 6) ++argv, --argc;
+        SendMessageA(GetDlgItem(search.found, next_answer), BM_CLICK, 0, 0);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    printf("EXIT %lu\n", code);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc >= 2 && strcmp(argv[1], "facts") == 0) return facts();
+    if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
+    fprintf(stderr, "usage: box_driver facts | launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n");
+    return 1;
+}

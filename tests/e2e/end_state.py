@@ -1,0 +1,119 @@
+"""Seeds a fixture into a Wine prefix and compares the whole end state."""
+import shutil
+
+import fixture as fixtures
+import wine_prefix
+
+
+def seed(prefix, fx, work):
+    for where_name, data, read_only in fx.files:
+        wine_prefix.write_file(prefix.place(where_name), data, read_only)
+    reg = work / f"{fx.name}.reg"
+    reg.write_bytes(fixtures.to_regedit4(fx))
+    prefix.run("wine", "regedit", "/S", str(reg))
+    prefix.settle()
+
+
+def snapshot(prefix):
+    return wine_prefix.read_registry(prefix), wine_prefix.file_state(prefix)
+
+
+def ancestors(folded_keys):
+    above = set()
+    for key in folded_keys:
+        parts = key.split("\\")
+        for n in range(1, len(parts)):
+            above.add("\\".join(parts[:n]))
+    return above
+
+
+def registry_problems(fx, before, after):
+    problems = []
+    seeded = fx.all_keys()
+    for folded, key in seeded.items():
+        want = fixtures.expected_present(fx, key)
+        if (folded in after) != want:
+            problems.append(f"key {key}: {'missing' if want else 'still there'}")
+    for key, name, kind, data in fx.values:
+        folded = key.lower()
+        want = (fixtures.expected_present(fx, key)
+                and (folded, name.lower()) not in fx.gone_values)
+        have = folded in after and name.lower() in after[folded][1]
+        if have != want:
+            problems.append(f"value {key}|{name}: {'missing' if want else 'still there'}")
+        elif have and kind == "sz" and wine_prefix.registry_string(
+                after[folded][1][name.lower()]) != data.decode("cp1252"):
+            problems.append(f"value {key}|{name}: changed")
+    exempt = ancestors(seeded)
+    seeded_values = {(k.lower(), n.lower()) for k, n, _, _ in fx.values}
+    for folded, (key, values) in before.items():
+        if folded in exempt:
+            continue
+        if folded in seeded:
+            if folded in after:
+                others = {n: v for n, v in values.items() if (folded, n) not in seeded_values}
+                now = {n: v for n, v in after[folded][1].items()
+                       if (folded, n) not in seeded_values}
+                if others != now:
+                    problems.append(f"key {key}: values of others changed")
+            continue
+        if folded not in after:
+            problems.append(f"key {key}: removed, but not the card's")
+        elif after[folded][1] != values:
+            problems.append(f"key {key}: values changed")
+    for folded, (key, _) in after.items():
+        if folded not in before:
+            problems.append(f"key {key}: created")
+    return problems
+
+
+def file_problems(fx, prefix, before, after):
+    problems = []
+    seeded = {}
+    for where_name, data, _ in fx.files:
+        rel = str(prefix.place(where_name).relative_to(prefix.drive_c)).replace("/", "\\")
+        seeded[rel.lower()] = (where_name, data)
+    for rel, (where_name, data) in seeded.items():
+        path = prefix.place(where_name)
+        gone = where_name.lower() in fx.gone_files
+        if path.exists() == gone:
+            problems.append(f"file {where_name}: {'still there' if gone else 'missing'}")
+        elif not gone:
+            want = fx.becomes.get(where_name.lower(), data)
+            have = path.read_bytes()
+            if have != want:
+                problems.append(f"file {where_name}: holds {have!r}, expected {want!r}")
+    for rel, state in before.items():
+        if rel in seeded:
+            continue
+        if rel not in after:
+            problems.append(f"file {rel}: removed, but not the card's")
+        elif after[rel] != state:
+            problems.append(f"file {rel}: changed")
+    for rel in after:
+        if rel not in before:
+            problems.append(f"file {rel}: created")
+    return problems
+
+
+def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unchanged=False):
+    """Seeds, runs the exe (or `action`), and returns the problems found.
+    With `unchanged`, the whole machine must stay as seeded."""
+    fx = fixtures.load(name)
+    if unchanged:
+        fx.gone_keys, fx.gone_values, fx.gone_files, fx.becomes = set(), set(), set(), {}
+    prefix = wine_prefix.fresh_prefix(cache, mode, work / f"{name}-{mode}")
+    seed(prefix, fx, work)
+    reg0, files0 = snapshot(prefix)
+    if action is None:
+        result = prefix.run("wine", str(exe), *command, check=False)
+        exit_problems = [] if result.returncode == 0 else [f"exit code {result.returncode}"]
+    else:
+        exit_problems = action(prefix)
+    prefix.settle()
+    reg1, files1 = snapshot(prefix)
+    problems = exit_problems + registry_problems(fx, reg0, reg1)
+    problems += file_problems(fx, prefix, files0, files1)
+    if not problems:
+        shutil.rmtree(prefix.path.parent, ignore_errors=True)
+    return problems

@@ -1,0 +1,158 @@
+"""Fresh Wine prefixes for the end-to-end tests, and reading their end state."""
+import os
+import re
+import shutil
+import subprocess
+from pathlib import Path
+
+MODES = ("win95", "nt")
+BASE_ENV = {"WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEDEBUG": "-all", "WINEARCH": "win32"}
+
+
+def wine_version():
+    return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+
+
+class Prefix:
+    def __init__(self, path, extra_env=None):
+        self.path = Path(path)
+        self.env = dict(os.environ, WINEPREFIX=str(self.path), **BASE_ENV, **(extra_env or {}))
+        self.env.pop("DISPLAY", None)
+        if extra_env and "DISPLAY" in extra_env:
+            self.env["DISPLAY"] = extra_env["DISPLAY"]
+
+    @property
+    def drive_c(self):
+        return self.path / "drive_c"
+
+    def run(self, *args, timeout=120, env=None, check=True):
+        result = subprocess.run(list(args), env=dict(self.env, **(env or {})), timeout=timeout,
+                                capture_output=True, cwd=self.path.parent)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{args} exited {result.returncode}: {result.stderr[-2000:]!r}")
+        return result
+
+    def settle(self):
+        """Ends the server, once its programs have ended, so that it writes the
+        registry to disk now rather than seconds later."""
+        self.run("wineserver", "-k", timeout=60, check=False)
+        self.run("wineserver", "-w", timeout=60)
+
+    def place(self, where_name):
+        where, _, rest = where_name.partition("\\")
+        base = {"c": self.drive_c, "windir": self.drive_c / "windows",
+                "sysdir": self.drive_c / "windows" / "system32"}[where.lower()]
+        return base.joinpath(*rest.split("\\"))
+
+
+def template(cache_dir, mode):
+    """A booted prefix for the mode, made once and kept for later runs."""
+    path = Path(cache_dir) / f"template-{mode}" / "prefix"
+    stamp = path.parent / "wine-version"
+    if stamp.exists() and stamp.read_text() == wine_version() and (path / "system.reg").exists():
+        return path
+    shutil.rmtree(path.parent, ignore_errors=True)
+    path.parent.mkdir(parents=True)
+    prefix = Prefix(path)
+    prefix.run("wineboot", "-i", timeout=300)
+    prefix.run("wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+               "/t", "REG_DWORD", "/d", "0", "/f")
+    # Wine draws the frames itself, as no window manager runs under Xvfb.
+    prefix.run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d",
+               "N", "/f")
+    if mode == "win95":
+        prefix.run("wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95",
+                   "/f")
+    prefix.settle()
+    stamp.write_text(wine_version())
+    return path
+
+
+def fresh_prefix(cache_dir, mode, where, extra_env=None):
+    """Copies the template: its large files hard-linked, the registry files copied,
+    since Wine rewrites them in place."""
+    source = template(cache_dir, mode)
+    target = Path(where) / "prefix"
+    shutil.rmtree(target.parent, ignore_errors=True)
+    target.parent.mkdir(parents=True)
+    subprocess.run(["cp", "-al", str(source), str(target)], check=True)
+    for reg in target.glob("*.reg"):
+        reg.unlink()
+        shutil.copy2(source / reg.name, reg)
+    return Prefix(target, extra_env)
+
+
+def write_file(path, data, read_only):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    if path.exists():
+        path.unlink()  # never write through a link into the template
+    path.write_bytes(data)
+    os.chmod(path, 0o444 if read_only else 0o644)
+
+
+def read_registry(prefix):
+    """HKEY_LOCAL_MACHINE as Wine saved it: {folded key: (key, {folded name: raw})}."""
+    keys = {}
+    current = None
+    pending = None
+    for line in (prefix.path / "system.reg").read_text(encoding="utf-8",
+                                                        errors="surrogateescape").splitlines():
+        if pending is not None:
+            pending[1] += line.strip()
+            if not line.endswith("\\"):
+                current[1][pending[0]] = pending[1]
+                pending = None
+            continue
+        m = re.match(r"^\[(.*)\]( \d+)?$", line)
+        if m:
+            name = m.group(1).replace("\\\\", "\\")
+            current = keys.setdefault(name.lower(), (name, {}))
+            continue
+        if current is None or not (line.startswith('"') or line.startswith("@")):
+            continue
+        m = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line)
+        if not m:
+            continue
+        name = m.group(1).strip('"').replace("\\\\", "\\").lower()
+        if m.group(2).endswith("\\"):
+            pending = [name, m.group(2)[:-1]]
+        else:
+            current[1][name] = m.group(2)
+    # Wine writes out only keys with values and empty leaves; those above
+    # them exist too.
+    for folded, (name, _) in list(keys.items()):
+        parts, shown = folded.split("\\"), name.split("\\")
+        for n in range(1, len(parts)):
+            keys.setdefault("\\".join(parts[:n]), ("\\".join(shown[:n]), {}))
+    return {k: v for k, v in keys.items() if not k.startswith(WINE_OWN_KEYS)}
+
+
+# Rewritten by Wine itself when a program starts with another locale or a
+# display: the code pages, the time zone, the display adapter and monitor.
+WINE_OWN_KEYS = tuple("system\\currentcontrolset\\" + k for k in (
+    "control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}",
+    "control\\nls\\codepage",
+    "control\\timezoneinformation",
+    "enum\\display",
+    "hardware profiles\\current\\software\\fonts",
+))
+
+
+def registry_string(raw):
+    """The text of a saved string value, or None for other types."""
+    if not raw.startswith('"'):
+        return None
+    return re.sub(r"\\(.)", r"\1", raw[1:-1])
+
+
+def file_state(prefix):
+    """Every file of drive C: with what tells a change: size, inode and mtime."""
+    state = {}
+    root = prefix.drive_c
+    for dirpath, _, filenames in os.walk(root):
+        for f in filenames:
+            p = Path(dirpath) / f
+            st = p.lstat()
+            rel = str(p.relative_to(root)).replace("/", "\\").lower()
+            state[rel] = (st.st_size, st.st_ino, st.st_mtime_ns)
+    return state
