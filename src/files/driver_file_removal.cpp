@@ -8,14 +8,14 @@ namespace talvex {
 namespace {
 
 constexpr const char* kWindowsFileList[] = {
-    "\\94pc4m1.bin", "\\talvex.bin",  "\\cs32mix.exe",  "\\cs4232.ini",  "\\cs4232.wcm",
+    "\\94pc4m1.bin", "\\talvex.bin",  "\\cs32mix.exe", "\\cs4232.ini",  "\\cs4232.wcm",
     "\\cwaudio.bin", "\\cwbinit.ini", "\\cwbinit.wcm", "\\cs4232c.exe", "\\cwbaudio.bin",
 };
 
 constexpr const char* kSystemFileList[] = {
-    "\\cs32ba11.drv", "\\cs4232ld.vxd", "\\csmidi.drv",   "\\csmidi.vxd",    "\\cspcple.dll",
-    "\\cwaudio.vxd",  "\\dream95.drv",  "\\dream95.vxd",  "\\msgloop.exe",   "\\sysvol.exe",
-    "\\vwstream.vxd", "\\wstream.dll",  "\\cwbaudio.drv", "\\cwbaudio.vxd",  "\\cwbmidi.drv",
+    "\\cs32ba11.drv", "\\cs4232ld.vxd", "\\csmidi.drv",    "\\csmidi.vxd",   "\\cspcple.dll",
+    "\\cwaudio.vxd",  "\\dream95.drv",  "\\dream95.vxd",   "\\msgloop.exe",  "\\sysvol.exe",
+    "\\vwstream.vxd", "\\wstream.dll",  "\\cwbaudio.drv",  "\\cwbaudio.vxd", "\\cwbmidi.drv",
     "\\cwbmidi.vxd",  "\\cwbpcple.dll", "\\cwbaudiox.vxd", "\\vwstream.vxd", "\\Vwstream.dll",
     "\\cwbfm.drv",
 };

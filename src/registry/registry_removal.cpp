@@ -32,9 +32,9 @@ struct SlotBlock {
 };
 
 constexpr ResourceEntry kSlot0Entries[] = {
-    {kAux, "cs32ba11.drv"},   {kMixer, "cs32ba11.drv"}, {kWave, "cs32ba11.drv"},
-    {kAux, "cwbaudio.drv"},   {kMixer, "cwbaudio.drv"}, {kWave, "cwbaudio.drv"},
-    {kMidi, "cwbaudio.drv"},  {kMidi, "cwbfm.drv"},
+    {kAux, "cs32ba11.drv"},  {kMixer, "cs32ba11.drv"}, {kWave, "cs32ba11.drv"},
+    {kAux, "cwbaudio.drv"},  {kMixer, "cwbaudio.drv"}, {kWave, "cwbaudio.drv"},
+    {kMidi, "cwbaudio.drv"}, {kMidi, "cwbfm.drv"},
 };
 constexpr ResourceEntry kSlot1Entries[] = {{kJoystick, "msjstick.drv"}};
 constexpr ResourceEntry kSlot3Entries[] = {{kMidi, "csmidi.drv"}, {kMidi, "cwbmidi.drv"}};
@@ -42,9 +42,11 @@ constexpr ResourceEntry kSlot4Entries[] = {
     {kMidi, "dream95.drv"}, {kMixer, "dream95.drv"}, {kWave, "dream95.drv"}};
 
 constexpr SlotBlock kSlotBlocks[kSlotCount] = {
-    {kSlot0Entries, count_of(kSlot0Entries)}, {kSlot1Entries, count_of(kSlot1Entries)},
+    {kSlot0Entries, count_of(kSlot0Entries)},
+    {kSlot1Entries, count_of(kSlot1Entries)},
     {nullptr, 0},
-    {kSlot3Entries, count_of(kSlot3Entries)}, {kSlot4Entries, count_of(kSlot4Entries)},
+    {kSlot3Entries, count_of(kSlot3Entries)},
+    {kSlot4Entries, count_of(kSlot4Entries)},
     {nullptr, 0},
 };
 
@@ -87,7 +89,8 @@ bool names_one_class_instance(const char* driver) {
 }
 
 void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {
-    for (const char* key : kEnumKeys) sys.reg_delete_key(key);
+    for (const char* key : kEnumKeys)
+        sys.reg_delete_key(key);
     for (unsigned i = 0; i < kSlotCount; ++i) {
         if (table.slots[i].present) delete_slot_block(sys, table.slots[i], kSlotBlocks[i]);
     }
@@ -97,7 +100,8 @@ void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {
         sys.reg_delete_value(run, kRunValue);
         sys.reg_close_key(run);
     }
-    for (const char* key : kClosingKeys) sys.reg_delete_key(key);
+    for (const char* key : kClosingKeys)
+        sys.reg_delete_key(key);
 }
 
 } // namespace talvex

@@ -27,8 +27,12 @@ constexpr LanguageTexts kOtherLanguages[] = {
      "     Deinstallation beendet.    ", kGermanUsers, 5},
     {1034, "\xBFQuieres realmente desinstalar tu tarjeta de sonido ?",
      "     Desinstalaci\xF3n completa.     ", kSpanishUsers, 20},
-    {1036, "Voulez-vous r\xE9" "ellement d\xE9sinstaller votre carte son ?",
-     "    D\xE9sinstallation achev\xE9" "e.    ", kFrenchUsers, 5},
+    {1036,
+     "Voulez-vous r\xE9"
+     "ellement d\xE9sinstaller votre carte son ?",
+     "    D\xE9sinstallation achev\xE9"
+     "e.    ",
+     kFrenchUsers, 5},
     {1043, "Weet u zeker dat u de geluidskaart wilt de-installeren ?",
      "    De-installatie voltooid.   ", kDutchUsers, 2},
 };

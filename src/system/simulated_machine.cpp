@@ -71,8 +71,7 @@ void SimulatedMachine::set_value(const std::string& key, const std::string& name
     keys_[fold_name(key)].values[fold_name(name)] = Value{name, type, data};
 }
 
-void SimulatedMachine::add_file(const std::string& path, const std::string& bytes,
-                                bool read_only) {
+void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
     files_[fold_name(path)] = File{path, bytes, read_only};
 }
 
@@ -94,9 +93,13 @@ std::string SimulatedMachine::file_bytes(const std::string& path) const {
     return found == files_.end() ? std::string() : found->second.bytes;
 }
 
-const char* SimulatedMachine::command_line() { return command_line_text.c_str(); }
+const char* SimulatedMachine::command_line() {
+    return command_line_text.c_str();
+}
 
-bool SimulatedMachine::is_dbcs_lead_byte(unsigned char byte) { return lead_bytes[byte]; }
+bool SimulatedMachine::is_dbcs_lead_byte(unsigned char byte) {
+    return lead_bytes[byte];
+}
 
 uint16_t SimulatedMachine::get_user_default_lang_id() {
     record("GetUserDefaultLangID");
@@ -151,7 +154,9 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
     return result;
 }
 
-void SimulatedMachine::raw_close_key(RegKey key) { open_keys_.erase(key); }
+void SimulatedMachine::raw_close_key(RegKey key) {
+    open_keys_.erase(key);
+}
 
 void SimulatedMachine::reg_close_key(RegKey key) {
     record("RegCloseKey");
@@ -166,7 +171,8 @@ long SimulatedMachine::raw_delete_key(const char* path) {
         if (is_below(entry.first, folded)) doomed.push_back(entry.first);
     }
     if (nt_key_deletion && !doomed.empty()) return kErrorAccessDenied;
-    for (const std::string& below : doomed) keys_.erase(below);
+    for (const std::string& below : doomed)
+        keys_.erase(below);
     keys_.erase(folded);
     return kErrorSuccess;
 }

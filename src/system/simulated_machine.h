@@ -47,8 +47,8 @@ class SimulatedMachine final : public SystemServices {
     std::string command_line_text = "talvexun.exe";
     std::bitset<256> lead_bytes;
     uint16_t language = 0x0409;
-    std::deque<int> box_answers; // IDYES when none is left
-    bool nt_key_deletion = false;  // RegDeleteKeyA refuses a key with sub-keys
+    std::deque<int> box_answers;  // IDYES when none is left
+    bool nt_key_deletion = false; // RegDeleteKeyA refuses a key with sub-keys
     std::string windows_directory = "C:\\WINDOWS";
     std::string system_directory = "C:\\WINDOWS\\SYSTEM";
     Faults faults;
@@ -71,7 +71,9 @@ class SimulatedMachine final : public SystemServices {
     std::vector<std::string> trace;
     bool exited = false;
     uint32_t exit_code = 0xFFFFFFFF;
-    unsigned open_handles() const { return static_cast<unsigned>(open_keys_.size() + open_files_.size()); }
+    unsigned open_handles() const {
+        return static_cast<unsigned>(open_keys_.size() + open_files_.size());
+    }
 
     // SystemServices.
     const char* command_line() override;

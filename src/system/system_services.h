@@ -8,8 +8,8 @@ namespace talvex {
 using RegKey = uintptr_t;     // an open registry key; 0 is never a valid key
 using FileHandle = uintptr_t; // an open file; 0 means the open failed
 
-constexpr uint32_t kKeyRead = 0x20019;   // KEY_READ
-constexpr uint32_t kKeySetValue = 0x2;   // KEY_SET_VALUE
+constexpr uint32_t kKeyRead = 0x20019; // KEY_READ
+constexpr uint32_t kKeySetValue = 0x2; // KEY_SET_VALUE
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;

@@ -6,12 +6,14 @@ namespace talvex {
 
 inline size_t text_length(const char* s) {
     size_t n = 0;
-    while (s[n] != 0) ++n;
+    while (s[n] != 0)
+        ++n;
     return n;
 }
 
 inline bool text_equal(const char* a, const char* b) {
-    while (*a != 0 && *a == *b) ++a, ++b;
+    while (*a != 0 && *a == *b)
+        ++a, ++b;
     return *a == *b;
 }
 
@@ -52,6 +54,8 @@ class PathBuilder {
 
 namespace talvex {
 
-template <class T, unsigned N> constexpr unsigned count_of(const T (&)[N]) { return N; }
+template <class T, unsigned N> constexpr unsigned count_of(const T (&)[N]) {
+    return N;
+}
 
 } // namespace talvex

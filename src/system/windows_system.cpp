@@ -7,8 +7,12 @@
 namespace talvex {
 namespace {
 
-HKEY as_hkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
-HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+HKEY as_hkey(RegKey key) {
+    return reinterpret_cast<HKEY>(key);
+}
+HANDLE as_handle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
 
 FileHandle open_existing(const char* path, DWORD access) {
     const HANDLE file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -37,11 +41,17 @@ struct RawRegistry {
 
 } // namespace
 
-const char* WindowsSystem::command_line() { return GetCommandLineA(); }
+const char* WindowsSystem::command_line() {
+    return GetCommandLineA();
+}
 
-bool WindowsSystem::is_dbcs_lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+bool WindowsSystem::is_dbcs_lead_byte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != 0;
+}
 
-uint16_t WindowsSystem::get_user_default_lang_id() { return GetUserDefaultLangID(); }
+uint16_t WindowsSystem::get_user_default_lang_id() {
+    return GetUserDefaultLangID();
+}
 
 int WindowsSystem::message_box_ex(const char* text, const char* caption, uint32_t style,
                                   uint16_t language) {
@@ -61,7 +71,9 @@ long WindowsSystem::reg_query_value_ex(RegKey key, const char* name, unsigned ch
     return result;
 }
 
-void WindowsSystem::reg_close_key(RegKey key) { RegCloseKey(as_hkey(key)); }
+void WindowsSystem::reg_close_key(RegKey key) {
+    RegCloseKey(as_hkey(key));
+}
 
 long WindowsSystem::reg_delete_key(const char* sub_key) {
     RawRegistry raw;
@@ -80,7 +92,9 @@ uint32_t WindowsSystem::get_system_directory(char* buffer, uint32_t capacity) {
     return GetSystemDirectoryA(buffer, capacity);
 }
 
-bool WindowsSystem::delete_file(const char* path) { return DeleteFileA(path) != 0; }
+bool WindowsSystem::delete_file(const char* path) {
+    return DeleteFileA(path) != 0;
+}
 
 FileHandle WindowsSystem::file_open_read(const char* path) {
     return open_existing(path, GENERIC_READ);
@@ -107,10 +121,16 @@ bool WindowsSystem::file_rewind(FileHandle file) {
     return SetFilePointer(as_handle(file), 0, nullptr, FILE_BEGIN) == 0;
 }
 
-bool WindowsSystem::file_set_end(FileHandle file) { return SetEndOfFile(as_handle(file)) != 0; }
+bool WindowsSystem::file_set_end(FileHandle file) {
+    return SetEndOfFile(as_handle(file)) != 0;
+}
 
-void WindowsSystem::file_close(FileHandle file) { CloseHandle(as_handle(file)); }
+void WindowsSystem::file_close(FileHandle file) {
+    CloseHandle(as_handle(file));
+}
 
-void WindowsSystem::exit_process(uint32_t code) { ExitProcess(code); }
+void WindowsSystem::exit_process(uint32_t code) {
+    ExitProcess(code);
+}
 
 } // namespace talvex

@@ -2,4 +2,6 @@
 // start-up cost that a run's own cost is measured against.
 #include <windows.h>
 
-extern "C" void __stdcall idle_entry() { ExitProcess(0); }
+extern "C" void __stdcall idle_entry() {
+    ExitProcess(0);
+}

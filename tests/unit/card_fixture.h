@@ -15,11 +15,11 @@ inline std::string class_key(const std::string& driver) {
 }
 
 inline const char* const kResourceKeys[] = {
-    "aux\\cs32ba11.drv<0010>",   "mixer\\cs32ba11.drv<0010>", "wave\\cs32ba11.drv<0010>",
-    "aux\\cwbaudio.drv<0010>",   "mixer\\cwbaudio.drv<0010>", "wave\\cwbaudio.drv<0010>",
-    "midi\\cwbaudio.drv<0010>",  "midi\\cwbfm.drv<0010>",     "joystick\\msjstick.drv<0011>",
-    "midi\\csmidi.drv<0013>",    "midi\\cwbmidi.drv<0013>",   "midi\\dream95.drv<0014>",
-    "mixer\\dream95.drv<0014>",  "wave\\dream95.drv<0014>",   "Dream",
+    "aux\\cs32ba11.drv<0010>",  "mixer\\cs32ba11.drv<0010>", "wave\\cs32ba11.drv<0010>",
+    "aux\\cwbaudio.drv<0010>",  "mixer\\cwbaudio.drv<0010>", "wave\\cwbaudio.drv<0010>",
+    "midi\\cwbaudio.drv<0010>", "midi\\cwbfm.drv<0010>",     "joystick\\msjstick.drv<0011>",
+    "midi\\csmidi.drv<0013>",   "midi\\cwbmidi.drv<0013>",   "midi\\dream95.drv<0014>",
+    "mixer\\dream95.drv<0014>", "wave\\dream95.drv<0014>",   "Dream",
 };
 
 constexpr const char* kMediaResources = "System\\CurrentControlSet\\Control\\MediaResources\\";
@@ -38,7 +38,8 @@ inline void install_full_registry(SimulatedMachine& machine) {
     machine.add_key("Enum\\Root\\*CSC0005\\0000");
     machine.add_key("Enum\\Root\\MEDIA\\0020");
     machine.add_key("Enum\\Root\\MEDIA\\0021");
-    for (const char* entry : kResourceKeys) machine.add_key(std::string(kMediaResources) + entry);
+    for (const char* entry : kResourceKeys)
+        machine.add_key(std::string(kMediaResources) + entry);
     machine.set_string(kRunKey, "Talvexhst", "C:\\WINDOWS\\SYSTEM\\MSGLOOP.EXE");
     machine.add_key("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Power\\shellex"
                     "\\PropertySheetHandlers\\Crystal Semiconductor Power Control Panel Extension");

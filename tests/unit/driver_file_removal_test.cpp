@@ -54,7 +54,8 @@ TEST(DriverFileRemoval, DeletesTheCardsFilesAndNothingElse) {
     SimulatedMachine machine;
     const char* const kept[] = {"C:\\WINDOWS\\inf\\other.inf", "C:\\WINDOWS\\SYSTEM\\wstream.vxd",
                                 "C:\\WINDOWS\\win.ini"};
-    for (const char* path : kept) machine.add_file(path, "keep");
+    for (const char* path : kept)
+        machine.add_file(path, "keep");
     machine.add_file("C:\\WINDOWS\\INF\\OTHER\\TALVEX.INF", "x");
     machine.add_file("C:\\WINDOWS\\SYSTEM\\VWSTREAM.DLL", "x");
     machine.add_file("C:\\WINDOWS\\SYSTEM\\wstream.dll", "x");
@@ -62,8 +63,10 @@ TEST(DriverFileRemoval, DeletesTheCardsFilesAndNothingElse) {
     machine.add_file("C:\\WINDOWS\\CS4232C.EXE", "x");
     run_both_passes(machine, table_with_inf_paths({"talvex.inf", "talvex.inf"}));
     EXPECT_EQ(machine.files().size(), 3u);
-    for (const char* path : kept) EXPECT_TRUE(machine.has_file(path)) << path;
-    const auto outcomes = lines_starting_with(machine.trace, {"DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd"});
+    for (const char* path : kept)
+        EXPECT_TRUE(machine.has_file(path)) << path;
+    const auto outcomes =
+        lines_starting_with(machine.trace, {"DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd"});
     EXPECT_EQ(outcomes, (std::vector<std::string>{
                             "DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd -> deleted",
                             "DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd -> failed"}));
@@ -116,14 +119,16 @@ TEST_P(DirectoryShape, PathsBeginWithTheDirectoryJustDelivered) {
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, DirectoryShape,
-    ::testing::Values(
-        DirectoryCase{"RootOfDrive", "D:\\", "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
-        DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH", "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf",
-                      "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
-        DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123",
-                      "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
-                      "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"}),
-    [](const ::testing::TestParamInfo<DirectoryCase>& info) { return std::string(info.param.name); });
+    ::testing::Values(DirectoryCase{"RootOfDrive", "D:\\", "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
+                      DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH",
+                                    "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf",
+                                    "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
+                      DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123",
+                                    "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
+                                    "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"}),
+    [](const ::testing::TestParamInfo<DirectoryCase>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST(DriverFileRemoval, DirectoryLongerThanAnyBufferDeletesNothing) {
     SimulatedMachine machine;

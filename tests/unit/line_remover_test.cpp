@@ -48,7 +48,12 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"LfOnlyFileComesBackWithCrLf", "a\ncs4232c\nb\n", "cs4232c", "a\r\nb\r\n"},
         LineCase{"LoneCrInRemovedLineGoes", "a\nx\rcs4232c\nb\rc\n", "cs4232c", "a\r\nb\rc\r\n"},
         LineCase{"CtrlZCutsTheRewrite", "a\r\ncs4232c\r\nb\x1Atail", "cs4232c", "a\r\nb"},
-        LineCase{"TokenOnlyAfterCtrlZ", "a\n\x1A" "cs4232c\n", "cs4232c", "a\n\x1A" "cs4232c\n"},
+        LineCase{"TokenOnlyAfterCtrlZ",
+                 "a\n\x1A"
+                 "cs4232c\n",
+                 "cs4232c",
+                 "a\n\x1A"
+                 "cs4232c\n"},
         LineCase{"TokenOnlyAfterNul", "a\n" + kNul + "cs4232c\n", "cs4232c",
                  "a\n" + kNul + "cs4232c\n"},
         LineCase{"BytesFromNulOnwardAreKept", "a\ncs4232c\n" + kNul + "b\r\n", "cs4232c",

@@ -7,8 +7,7 @@
 namespace talvex {
 namespace {
 
-constexpr uint16_t kEnglish = 1033, kGerman = 1031, kSpanish = 1034, kFrench = 1036,
-                   kDutch = 1043;
+constexpr uint16_t kEnglish = 1033, kGerman = 1031, kSpanish = 1034, kFrench = 1036, kDutch = 1043;
 
 TEST(SelectMessageSet, EveryListedIdentifierGetsItsSetsOwnLanguage) {
     const struct {
@@ -16,9 +15,9 @@ TEST(SelectMessageSet, EveryListedIdentifierGetsItsSetsOwnLanguage) {
         std::vector<uint16_t> users;
     } lists[] = {
         {kGerman, {0x0C07, 0x0807, 0x0407, 0x1407, 0x1007}},
-        {kSpanish, {0x0C0A, 0x080A, 0x040A, 0x1C0A, 0x180A, 0x140A, 0x100A, 0x2C0A, 0x280A, 0x240A,
-                    0x200A, 0x3C0A, 0x380A, 0x340A, 0x300A, 0x4C0A, 0x480A, 0x440A, 0x400A,
-                    0x500A}},
+        {kSpanish,
+         {0x0C0A, 0x080A, 0x040A, 0x1C0A, 0x180A, 0x140A, 0x100A, 0x2C0A, 0x280A, 0x240A,
+          0x200A, 0x3C0A, 0x380A, 0x340A, 0x300A, 0x4C0A, 0x480A, 0x440A, 0x400A, 0x500A}},
         {kFrench, {0x0C0C, 0x080C, 0x040C, 0x140C, 0x100C}},
         {kDutch, {0x0813, 0x0413}},
     };
@@ -37,8 +36,8 @@ TEST(SelectMessageSet, EveryListedIdentifierGetsItsSetsOwnLanguage) {
 }
 
 TEST(SelectMessageSet, UnlistedIdentifiersFallBackToEnglish) {
-    for (uint16_t user : {0x0409, 0x0809, 0x180C, 0x0007, 0x0000, 0x0416, 0x0013, 0x1807,
-                          0x540A, 0x0C13, 0xFFFF, 0x0411}) {
+    for (uint16_t user : {0x0409, 0x0809, 0x180C, 0x0007, 0x0000, 0x0416, 0x0013, 0x1807, 0x540A,
+                          0x0C13, 0xFFFF, 0x0411}) {
         const MessageSet set = select_message_set(user);
         EXPECT_EQ(set.language_id, kEnglish) << std::hex << user;
         EXPECT_STREQ(set.prompt, "Do you really want to uninstall your sound card ?");
@@ -48,13 +47,15 @@ TEST(SelectMessageSet, UnlistedIdentifiersFallBackToEnglish) {
 
 int count_leading_blanks(const std::string& s) {
     int n = 0;
-    while (n < static_cast<int>(s.size()) && s[n] == ' ') ++n;
+    while (n < static_cast<int>(s.size()) && s[n] == ' ')
+        ++n;
     return n;
 }
 
 int count_trailing_blanks(const std::string& s) {
     int n = 0;
-    while (n < static_cast<int>(s.size()) && s[s.size() - 1 - n] == ' ') ++n;
+    while (n < static_cast<int>(s.size()) && s[s.size() - 1 - n] == ' ')
+        ++n;
     return n;
 }
 

@@ -9,9 +9,8 @@
 namespace talvex {
 namespace {
 
-const std::vector<std::string> kRegistryCalls = {"RegOpenKeyExA", "RegQueryValueExA",
-                                                 "RegCloseKey", "RegDeleteKeyA",
-                                                 "RegDeleteValueA"};
+const std::vector<std::string> kRegistryCalls = {"RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey",
+                                                 "RegDeleteKeyA", "RegDeleteValueA"};
 
 void discover_and_remove(SimulatedMachine& machine) {
     DeviceTable table = {};
@@ -34,7 +33,8 @@ TEST_P(RegistryRemoval, AllSixSlotsGiveTheFullTraceAndAnEmptyCard) {
 
     EXPECT_EQ(lines_starting_with(machine.trace, kRegistryCalls),
               golden_lines("registry_all_slots.txt"));
-    for (int slot = 0; slot < 6; ++slot) EXPECT_FALSE(machine.has_key(slot_enum_key(slot)));
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_FALSE(machine.has_key(slot_enum_key(slot)));
     EXPECT_FALSE(machine.has_key("Enum\\Root\\*CSC0004"));
     EXPECT_FALSE(machine.has_value(kRunKey, "Talvexhst"));
     // What belongs to other devices and programs stays.
@@ -94,7 +94,8 @@ TEST_P(SlotBlock, DeletesOnlyWhatThePresentSlotNames) {
     ASSERT_EQ(deletions.size(), 14u + c.deletions.size());
     deletions.erase(deletions.begin(), deletions.begin() + 10);
     deletions.resize(c.deletions.size());
-    for (std::string& line : deletions) line = line.substr(14, line.size() - 14 - 5);
+    for (std::string& line : deletions)
+        line = line.substr(14, line.size() - 14 - 5);
     EXPECT_EQ(deletions, c.deletions);
 }
 
@@ -116,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "MEDIA\\05",
                  {kClass + "MEDIA\\05", kRes + "joystick\\msjstick.drv<05"}},
         SlotCase{"EmptyDriverNeverNamesTheClassKey", 1, "", {kRes + "joystick\\msjstick.drv<"}},
-        SlotCase{"WholeClassIsNeverDeleted", 3, "MEDIA",
+        SlotCase{"WholeClassIsNeverDeleted",
+                 3,
+                 "MEDIA",
                  {kRes + "midi\\csmidi.drv<", kRes + "midi\\cwbmidi.drv<"}},
         SlotCase{"TwoBackslashesAreNoInstance", 2, "MEDIA\\00\\1", {}},
         SlotCase{"TrailingBackslashIsNoInstance", 2, "MEDIA\\", {}},

@@ -62,7 +62,8 @@ TEST(StartupFilePurge, CaseVariantsAreSearchedInTheirTableOrder) {
         removed.push_back(variant_of_removed_size[size - written]);
         size = written;
     }
-    EXPECT_EQ(removed, std::vector<std::string>(std::begin(kCs32mixOrder), std::end(kCs32mixOrder)));
+    EXPECT_EQ(removed,
+              std::vector<std::string>(std::begin(kCs32mixOrder), std::end(kCs32mixOrder)));
 }
 
 TEST(StartupFilePurge, Cs4232cVariantsCoverEveryCombination) {
@@ -98,12 +99,12 @@ TEST_P(Purge, EachFileLosesOnlyItsOwnTokensLines) {
 INSTANTIATE_TEST_SUITE_P(
     Files, Purge,
     ::testing::Values(
-        PurgeCase{"TwoVariantsTwoLinesBothGo", "a\r\nx cs4232c\r\ny CS4232C\r\n", "", "",
-                  "a\r\n", "", ""},
+        PurgeCase{"TwoVariantsTwoLinesBothGo", "a\r\nx cs4232c\r\ny CS4232C\r\n", "", "", "a\r\n",
+                  "", ""},
         PurgeCase{"SameVariantTwiceOnlyFirstGoes", "a\r\ncs4232c 1\r\ncs4232c 2\r\n", "", "",
                   "a\r\ncs4232c 2\r\n", "", ""},
-        PurgeCase{"OneLineWithBothVariantsThenAnother",
-                  "cs4232c CS4232C\r\nb\r\nCS4232C\r\n", "", "", "\r\nb\r\n", "", ""},
+        PurgeCase{"OneLineWithBothVariantsThenAnother", "cs4232c CS4232C\r\nb\r\nCS4232C\r\n", "",
+                  "", "\r\nb\r\n", "", ""},
         PurgeCase{"TokensStayInOtherFiles", "a\r\ncs32mix\r\n", "a\r\ncs4232c\r\n",
                   "a\r\nCS32MIX\r\n", "a\r\ncs32mix\r\n", "a\r\ncs4232c\r\n", "a\r\nCS32MIX\r\n"},
         PurgeCase{"SubstringInsideAPath", "", "C:\\WINDOWS\\CS32MIX.EXE /q\r\nPATH C:\\\r\n",

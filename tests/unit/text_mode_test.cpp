@@ -22,8 +22,8 @@ TEST_P(TextModeRead, TranslatesOneRequest) {
     std::string out(c.count + 1, '#');
     size_t position = 0;
     const size_t got =
-        text_mode_read(reinterpret_cast<const unsigned char*>(c.raw.data()), c.raw.size(),
-                       position, reinterpret_cast<unsigned char*>(out.data()), c.count);
+        text_mode_read(reinterpret_cast<const unsigned char*>(c.raw.data()), c.raw.size(), position,
+                       reinterpret_cast<unsigned char*>(out.data()), c.count);
     EXPECT_EQ(out.substr(0, got), c.delivered);
     EXPECT_EQ(out[got], '#') << "nothing written past what was delivered";
     EXPECT_EQ(position, c.position_after);
@@ -35,8 +35,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"LoneCrStays", "a\rb", 100, "a\rb", 3},
                       ReadCase{"CrAsLastByteOfFileStays", "ab\r", 100, "ab\r", 3},
                       ReadCase{"CrCrLf", "a\r\r\nb", 100, "a\r\nb", 5},
-                      ReadCase{"FirstCtrlZEndsTheData", "ab\x1A" "cd\x1A", 100, "ab", 6},
-                      ReadCase{"CtrlZFirst", "\x1A" "abc", 100, "", 4},
+                      ReadCase{"FirstCtrlZEndsTheData",
+                               "ab\x1A"
+                               "cd\x1A",
+                               100, "ab", 6},
+                      ReadCase{"CtrlZFirst",
+                               "\x1A"
+                               "abc",
+                               100, "", 4},
                       ReadCase{"CrLastOfRequestBeforeLf", "ab\r\ncd", 3, "ab", 2},
                       ReadCase{"CrLastOfRequestBeforeOther", "ab\rcd", 3, "ab\r", 3},
                       ReadCase{"RequestShorterThanFile", "abcdef", 4, "abcd", 4},
@@ -62,8 +68,9 @@ TEST(TextModeEncode, EachLfBecomesCrLfAndCrsStay) {
     } cases[] = {{"a\nb\n", "a\r\nb\r\n"}, {"a\rb", "a\rb"}, {"\n\n", "\r\n\r\n"}, {"", ""}};
     for (const auto& c : cases) {
         std::string out(2 * c.text.size() + 1, '#');
-        const size_t n = text_mode_encode(reinterpret_cast<const unsigned char*>(c.text.data()),
-                                          c.text.size(), reinterpret_cast<unsigned char*>(out.data()));
+        const size_t n =
+            text_mode_encode(reinterpret_cast<const unsigned char*>(c.text.data()), c.text.size(),
+                             reinterpret_cast<unsigned char*>(out.data()));
         EXPECT_EQ(out.substr(0, n), c.raw);
     }
 }

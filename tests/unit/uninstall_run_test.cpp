@@ -76,8 +76,9 @@ TEST(RunFlow, BoxesCarryTheChosenTextsStylesAndLanguage) {
     uninstall_run(machine);
     const auto boxes = lines_starting_with(machine.trace, {"MessageBoxExA"});
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "MessageBoxExA \"Weet u zeker dat u de geluidskaart wilt de-installeren ?\" "
-                        "\"Talvex\" 0x1014 1043");
+    EXPECT_EQ(boxes[0],
+              "MessageBoxExA \"Weet u zeker dat u de geluidskaart wilt de-installeren ?\" "
+              "\"Talvex\" 0x1014 1043");
     EXPECT_EQ(boxes[1], "MessageBoxExA \"    De-installatie voltooid.   \" \"Talvex\" 0x1040 1043");
     // The confirmation comes before any machine access, the completion after all of it.
     EXPECT_EQ(machine.trace[1], boxes[0]);
@@ -98,7 +99,8 @@ TEST(RunFlow, PhasesRunInOrderOnAMachineWithoutTheCard) {
         "ExitProcess 0"};
     size_t at = 0;
     for (const std::string& first : firsts) {
-        while (at < machine.trace.size() && machine.trace[at].rfind(first, 0) != 0) ++at;
+        while (at < machine.trace.size() && machine.trace[at].rfind(first, 0) != 0)
+            ++at;
         EXPECT_LT(at, machine.trace.size()) << first << " missing or out of order";
     }
     EXPECT_EQ(lines_starting_with(machine.trace, {"DeleteFileA"}).size(), 55u);
