@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the end-to-end tests of build/win32/talvexun.exe under Wine as an
 # unprivileged user (as root, Wine would open read-only files for writing).
-# Arguments go to tests/e2e/run_e2e.py (--only NAME, --shots DIR).
+# Arguments go to tests/e2e/run_e2e.py (--only NAME, --shots DIR), or to the
+# script that TALVEX_E2E_SCRIPT names there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -17,7 +18,7 @@ trap 'rm -rf "$work"' EXIT
 # The tests and the binaries go where that user can read them.
 cp -r tests/e2e "$work/e2e"
 mkdir "$work/bin"
-cp build/win32/talvexun.exe build/win32/box_driver.exe "$work/bin/"
+cp build/win32/talvexun.exe build/win32/box_driver.exe build/win32/talvex_idle.exe "$work/bin/"
 shots=""
 args=()
 while [ $# -gt 0 ]; do
@@ -26,7 +27,7 @@ done
 [ -n "$shots" ] && args+=(--shots "$work/shots")
 [ "$(id -u)" = 0 ] && chown -R "$user" "$work"
 status=0
-as_user python3 "$work/e2e/run_e2e.py" --bin "$work/bin" --work "$work/run" "${args[@]}" || status=$?
+as_user python3 "$work/e2e/${TALVEX_E2E_SCRIPT:-run_e2e.py}" --bin "$work/bin" --work "$work/run" "${args[@]}" || status=$?
 if [ -n "$shots" ] && [ -d "$work/shots" ]; then
     mkdir -p "$shots" && cp "$work"/shots/*.png "$shots/" && chown -R --reference="$repo" "$shots"
 fi

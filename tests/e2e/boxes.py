@@ -85,9 +85,12 @@ def drive(prefix, bin_dir, command_line, answers, locale="C.UTF-8", shots=None):
                 hold.write_text("go")
         elif words and words[0] == "EXIT":
             code = int(words[1])
+            break  # Wine's services may hold the pipe open for a while yet
         elif words and words[0] in ("TIMEOUT", "LAUNCH-FAILED"):
             code = words[0]
+            break
     proc.wait(timeout=60)
+    proc.stdout.close()
     return found, code
 
 

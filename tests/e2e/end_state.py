@@ -5,12 +5,20 @@ import fixture as fixtures
 import wine_prefix
 
 
-def seed(prefix, fx, work):
+def seed_files(prefix, fx):
     for where_name, data, read_only in fx.files:
         wine_prefix.write_file(prefix.place(where_name), data, read_only)
+
+
+def write_regedit4(fx, work):
     reg = work / f"{fx.name}.reg"
     reg.write_bytes(fixtures.to_regedit4(fx))
-    prefix.run("wine", "regedit", "/S", str(reg))
+    return reg
+
+
+def seed(prefix, fx, work):
+    seed_files(prefix, fx)
+    prefix.run("wine", "regedit", "/S", str(write_regedit4(fx, work)))
     prefix.settle()
 
 

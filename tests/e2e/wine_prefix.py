@@ -3,6 +3,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 from pathlib import Path
 
 MODES = ("win95", "nt")
@@ -26,10 +27,16 @@ class Prefix:
         return self.path / "drive_c"
 
     def run(self, *args, timeout=120, env=None, check=True):
-        result = subprocess.run(list(args), env=dict(self.env, **(env or {})), timeout=timeout,
-                                capture_output=True, cwd=self.path.parent)
+        # Output goes to files, not pipes: Wine's services outlive the command
+        # and would hold a pipe open.
+        with tempfile.TemporaryFile() as out:
+            result = subprocess.run(list(args), env=dict(self.env, **(env or {})),
+                                    timeout=timeout, stdout=out, stderr=subprocess.STDOUT,
+                                    stdin=subprocess.DEVNULL, cwd=self.path.parent)
+            out.seek(0)
+            result.stdout = out.read()
         if check and result.returncode != 0:
-            raise RuntimeError(f"{args} exited {result.returncode}: {result.stderr[-2000:]!r}")
+            raise RuntimeError(f"{args} exited {result.returncode}: {result.stdout[-2000:]!r}")
         return result
 
     def settle(self):

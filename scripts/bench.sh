@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Repeats the measurements of docs/performance.md: the logic on the simulated
+# machine (Google Benchmark), then talvexun.exe under Wine against a do-nothing
+# exe, and the size of the exe.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+./scripts/build.sh >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
+build/bench/tests/bench/logic_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+TALVEX_E2E_SCRIPT=wine_bench.py ./scripts/e2e.sh
+echo "size: talvexun.exe $(stat -c %s build/win32/talvexun.exe) bytes"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every test: unit tests under the sanitizers, the PE check of the exe,
+# short fuzzing runs, and the end-to-end tests under Wine. Installs what is
+# missing first (as root). Ends with one line: "all: N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh || exit 1
+./scripts/build.sh >/dev/null || { echo "build failed"; ./scripts/build.sh; exit 1; }
+
+passed=0
+failed=0
+stage() {
+    local name=$1
+    shift
+    echo "== $name"
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "== $name FAILED"; fi
+}
+
+pe_check() {
+    python3 tests/pe/check_pe.py build/win32/talvexun.exe tests/pe/win95_imports.txt 16384
+}
+# The check must also see what it is there to catch: box_driver.exe links the
+# C runtime and calls functions that Windows 95 lacks.
+pe_check_rejects() {
+    ! python3 tests/pe/check_pe.py build/win32/box_driver.exe tests/pe/win95_imports.txt 16384 \
+        >/tmp/talvex-pe-negative.log || { echo "PE check passed a forbidden exe"; return 1; }
+    grep -q "msvcrt.dll" /tmp/talvex-pe-negative.log
+}
+
+stage "unit tests" ctest --preset host
+stage "PE check" pe_check
+stage "PE check rejects a forbidden exe" pe_check_rejects
+stage "fuzzing" ./scripts/fuzz.sh "${TALVEX_FUZZ_SECONDS:-30}"
+stage "end-to-end under Wine" ./scripts/e2e.sh
+echo "all: $passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,53 @@
+#!/usr/bin/env python3
+"""Times a silent run of talvexun.exe under Wine on a freshly seeded full
+installation, beside talvex_idle.exe (built the same way, does nothing), with
+a warm server, and reports the ratio of the two."""
+import argparse
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).parent))
+import end_state  # noqa: E402
+import fixture  # noqa: E402
+import wine_prefix  # noqa: E402
+
+
+def timed(prefix, exe):
+    start = time.perf_counter()
+    prefix.run("wine", str(exe), "/s")
+    return time.perf_counter() - start
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--cache", default=str(Path.home() / ".cache/talvex-e2e"))
+    parser.add_argument("--runs", type=int, default=15)
+    args = parser.parse_args()
+    work = Path(args.work)
+    work.mkdir(parents=True, exist_ok=True)
+    prefix = wine_prefix.fresh_prefix(args.cache, "nt", work / "bench")
+    # Warm: a persistent server stays between the runs.
+    server = subprocess.Popen(["wineserver", "-f", "-p"], env=prefix.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    full = fixture.load("full")
+    program, idle = [], []
+    for _ in range(args.runs):
+        end_state.seed_files(prefix, full)
+        prefix.run("wine", "regedit", "/S", str(end_state.write_regedit4(full, work)))
+        idle.append(timed(prefix, Path(args.bin) / "talvex_idle.exe"))
+        program.append(timed(prefix, Path(args.bin) / "talvexun.exe"))
+    prefix.settle()
+    server.wait(timeout=60)
+    p, i = statistics.median(program), statistics.median(idle)
+    print(f"wine: talvexun.exe full silent run, median of {args.runs}: {p * 1000:.1f} ms")
+    print(f"wine: talvex_idle.exe, median of {args.runs}: {i * 1000:.1f} ms")
+    print(f"wine: ratio run / start-up: {p / i:.2f}")
+
+
+if __name__ == "__main__":
+    main()
