@@ -7,7 +7,6 @@
 
 namespace talvex {
 
-constexpr uint32_t kKeyEnumerateAndDelete = 0x20019 | 0x10000; // KEY_READ | DELETE
 constexpr unsigned kKeyNameCapacity = 256;
 constexpr unsigned kKeyPathCapacity = 1024;
 constexpr unsigned kDeepestKey = 32;
@@ -17,7 +16,7 @@ constexpr unsigned kDeepestKey = 32;
 // void close_key(RegKey).
 template <class Raw> long delete_sub_keys(Raw& raw, char* path, unsigned length, unsigned depth) {
     RegKey key = 0;
-    if (raw.open_key(path, kKeyEnumerateAndDelete, &key) != kErrorSuccess) return -1;
+    if (raw.open_key(path, kKeyRead, &key) != kErrorSuccess) return -1;
     uint32_t index = 0;
     for (;;) {
         char name[kKeyNameCapacity];
