@@ -2,7 +2,7 @@
 """Fails unless an exe can load on the original Windows 95.
 
 Reads the headers and import table that mingw's objdump prints: a machine of
-i386, a GUI subsystem of version 4.0 or less, imports only from KERNEL32,
+i386 with no instruction a 386 lacks, a GUI subsystem of version 4.0 or less, imports only from KERNEL32,
 USER32 and ADVAPI32 and only functions on the allowlist, no symbols left and
 a file no larger than the budget.
 """
@@ -51,6 +51,13 @@ def check(exe, allowlist_path, budget):
     for name in imports:
         if name.lower() not in allowed:
             faults.append(f"imports {name}, which is not on the Windows 95 allowlist")
+    # Windows 95 runs on a 386: no instruction of a later processor.
+    code = subprocess.run(["i686-w64-mingw32-objdump", "-d", exe], check=True,
+                          capture_output=True, text=True).stdout
+    later = re.findall(r"\t(cmov\w*|fcmov\w*|f?u?comip?|bswap|cmpxchg\w*|xadd|rdtsc|cpuid)\b|%x?mm\d",
+                       code)
+    if later:
+        faults.append(f"uses instructions a 386 lacks: {sorted(set(later))[:5]}")
     symbols = subprocess.run(["i686-w64-mingw32-nm", exe], capture_output=True, text=True)
     if symbols.stdout.strip():
         faults.append("symbols left in the file")
