@@ -15,10 +15,11 @@ unsigned char g_encoded[2 * kLargestEditedFile];
 long read_whole_file(SystemServices& sys, FileHandle file) {
     uint32_t total = 0;
     while (total <= kLargestEditedFile) {
-        const int32_t got = sys.file_read(file, g_raw + total, sizeof g_raw - total);
+        const uint32_t requested = sizeof g_raw - total;
+        const int32_t got = sys.file_read(file, g_raw + total, requested);
         if (got < 0) return -1;
-        if (got == 0) return total;
         total += static_cast<uint32_t>(got);
+        if (static_cast<uint32_t>(got) < requested) return total; // a short read is the end
     }
     return -1;
 }

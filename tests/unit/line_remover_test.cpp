@@ -63,10 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"NoTokenLeavesLfEndsAndCtrlZ", "a\nb\n\x1A", "cs4232c", "a\nb\n\x1A"}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
-TEST(RemoveLineFiles, FileWithoutTheTokenIsNeverOpenedForWriting) {
+TEST(RemoveLineFiles, FileWithoutTheTokenIsReadOnceAndNeverOpenedForWriting) {
     SimulatedMachine machine;
     machine.add_file(kPath, "a\nb\n");
     remove_line_containing(machine, kPath, "cs4232c");
+    EXPECT_EQ(lines_starting_with(machine.trace, {"Read"}).size(), 1u);
     EXPECT_TRUE(lines_starting_with(machine.trace, {"OpenRewrite"}).empty());
 }
 
