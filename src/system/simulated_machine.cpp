@@ -1,5 +1,7 @@
 #include "system/simulated_machine.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "system/key_tree_deletion.h"
