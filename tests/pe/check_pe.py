@@ -30,6 +30,9 @@ def check(exe, allowlist_path, budget):
     minor = int(re.search(r"MinorSubsystemVersion\s+(\d+)", dump).group(1))
     if (major, minor) > (4, 0):
         faults.append(f"subsystem version {major}.{minor} is above 4.0")
+    os_major = int(re.search(r"MajorOSystemVersion\s+(\d+)", dump).group(1))
+    if os_major > 4:
+        faults.append(f"operating system version {os_major} is above 4")
     if not re.search(r"Subsystem\s+00000002", dump):
         faults.append("subsystem is not Windows GUI")
     dll = None
