@@ -4,13 +4,6 @@
 
 namespace talvex {
 
-inline size_t text_length(const char* s) {
-    size_t n = 0;
-    while (s[n] != 0)
-        ++n;
-    return n;
-}
-
 inline bool text_equal(const char* a, const char* b) {
     while (*a != 0 && *a == *b)
         ++a, ++b;
@@ -34,11 +27,6 @@ class PathBuilder {
         }
         buffer_[length_] = 0;
         return *this;
-    }
-    // Takes the length of text already written into the buffer by a query.
-    void adopt(size_t length) {
-        length_ = length;
-        buffer_[length_] = 0;
     }
     bool ok() const { return !overflow_; }
     const char* c_str() const { return buffer_; }

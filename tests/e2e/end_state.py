@@ -26,15 +26,6 @@ def snapshot(prefix):
     return wine_prefix.read_registry(prefix), wine_prefix.file_state(prefix)
 
 
-def ancestors(folded_keys):
-    above = set()
-    for key in folded_keys:
-        parts = key.split("\\")
-        for n in range(1, len(parts)):
-            above.add("\\".join(parts[:n]))
-    return above
-
-
 def registry_problems(fx, before, after):
     problems = []
     seeded = fx.all_keys()
@@ -52,7 +43,7 @@ def registry_problems(fx, before, after):
         elif have and kind == "sz" and wine_prefix.registry_string(
                 after[folded][1][name.lower()]) != data.decode("cp1252"):
             problems.append(f"value {key}|{name}: changed")
-    exempt = ancestors(seeded)
+    exempt = {above for key in seeded for above in wine_prefix.keys_above(key)}
     seeded_values = {(k.lower(), n.lower()) for k, n, _, _ in fx.values}
     for folded, (key, values) in before.items():
         if folded in exempt:

@@ -15,23 +15,20 @@ def wine_version():
 
 
 class Prefix:
-    def __init__(self, path, extra_env=None):
+    def __init__(self, path):
         self.path = Path(path)
-        self.env = dict(os.environ, WINEPREFIX=str(self.path), **BASE_ENV, **(extra_env or {}))
-        self.env.pop("DISPLAY", None)
-        if extra_env and "DISPLAY" in extra_env:
-            self.env["DISPLAY"] = extra_env["DISPLAY"]
+        self.env = dict(os.environ, WINEPREFIX=str(self.path), **BASE_ENV)
+        self.env.pop("DISPLAY", None)  # only the box tests get their own display
 
     @property
     def drive_c(self):
         return self.path / "drive_c"
 
-    def run(self, *args, timeout=120, env=None, check=True):
+    def run(self, *args, timeout=120, check=True):
         # Output goes to files, not pipes: Wine's services outlive the command
         # and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
-            result = subprocess.run(list(args), env=dict(self.env, **(env or {})),
-                                    timeout=timeout, stdout=out, stderr=subprocess.STDOUT,
+            result = subprocess.run(list(args), env=self.env, timeout=timeout, stdout=out, stderr=subprocess.STDOUT,
                                     stdin=subprocess.DEVNULL, cwd=self.path.parent)
             out.seek(0)
             result.stdout = out.read()
@@ -75,7 +72,7 @@ def template(cache_dir, mode):
     return path
 
 
-def fresh_prefix(cache_dir, mode, where, extra_env=None):
+def fresh_prefix(cache_dir, mode, where):
     """Copies the template: its large files hard-linked, the registry files copied,
     since Wine rewrites them in place."""
     source = template(cache_dir, mode)
@@ -86,7 +83,7 @@ def fresh_prefix(cache_dir, mode, where, extra_env=None):
     for reg in target.glob("*.reg"):
         reg.unlink()
         shutil.copy2(source / reg.name, reg)
-    return Prefix(target, extra_env)
+    return Prefix(target)
 
 
 def write_file(path, data, read_only):
@@ -127,10 +124,9 @@ def read_registry(prefix):
             current[1][name] = m.group(2)
     # Wine writes out only keys with values and empty leaves; those above
     # them exist too.
-    for folded, (name, _) in list(keys.items()):
-        parts, shown = folded.split("\\"), name.split("\\")
-        for n in range(1, len(parts)):
-            keys.setdefault("\\".join(parts[:n]), ("\\".join(shown[:n]), {}))
+    for name, _ in list(keys.values()):
+        for above in keys_above(name):
+            keys.setdefault(above.lower(), (above, {}))
     return {k: v for k, v in keys.items() if not k.startswith(WINE_OWN_KEYS)}
 
 
@@ -143,6 +139,12 @@ WINE_OWN_KEYS = tuple("system\\currentcontrolset\\" + k for k in (
     "enum\\display",
     "hardware profiles\\current\\software\\fonts",
 ))
+
+
+def keys_above(key):
+    """The paths of the keys that hold `key`, outermost first."""
+    parts = key.split("\\")
+    return ["\\".join(parts[:n]) for n in range(1, len(parts))]
 
 
 def registry_string(raw):

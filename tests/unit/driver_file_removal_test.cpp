@@ -12,8 +12,8 @@ namespace {
 // The deletion paths in order, without their outcome.
 std::vector<std::string> deleted_paths(const SimulatedMachine& machine) {
     std::vector<std::string> paths;
-    for (std::string line : lines_starting_with(machine.trace, {"DeleteFileA"})) {
-        paths.push_back(line.substr(0, line.rfind(" -> ")));
+    for (const std::string& path : call_arguments(machine.trace, "DeleteFileA")) {
+        paths.push_back("DeleteFileA " + path);
     }
     return paths;
 }

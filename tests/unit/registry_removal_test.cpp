@@ -90,12 +90,10 @@ TEST_P(SlotBlock, DeletesOnlyWhatThePresentSlotNames) {
               c.driver.begin() + std::min<size_t>(10, c.driver.size()), slot.tag + 1);
     if (c.driver.size() >= 10) slot.tag[5] = '>';
     remove_registry_entries(machine, table);
-    auto deletions = lines_starting_with(machine.trace, {"RegDeleteKeyA"});
+    auto deletions = call_arguments(machine.trace, "RegDeleteKeyA");
     ASSERT_EQ(deletions.size(), 14u + c.deletions.size());
     deletions.erase(deletions.begin(), deletions.begin() + 10);
     deletions.resize(c.deletions.size());
-    for (std::string& line : deletions)
-        line = line.substr(14, line.size() - 14 - 5);
     EXPECT_EQ(deletions, c.deletions);
 }
 

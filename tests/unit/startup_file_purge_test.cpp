@@ -11,11 +11,7 @@ namespace talvex {
 namespace {
 
 std::vector<std::string> opened_for_reading(const SimulatedMachine& machine) {
-    std::vector<std::string> paths;
-    for (const std::string& line : lines_starting_with(machine.trace, {"OpenRead "})) {
-        paths.push_back(line.substr(9, line.rfind(" -> ") - 9));
-    }
-    return paths;
+    return call_arguments(machine.trace, "OpenRead");
 }
 
 TEST(StartupFilePurge, FortyEightCallsInFileOrderAndOneDirectoryQuery) {

@@ -21,6 +21,18 @@ inline std::vector<std::string> lines_starting_with(const std::vector<std::strin
     return kept;
 }
 
+// What each `call` in the record was given: the text after its name, without
+// the " -> outcome" the simulated machine adds.
+inline std::vector<std::string> call_arguments(const std::vector<std::string>& trace,
+                                               const std::string& call) {
+    std::vector<std::string> arguments;
+    for (const std::string& line : lines_starting_with(trace, {call + " "})) {
+        const size_t outcome = line.rfind(" -> ");
+        arguments.push_back(line.substr(call.size() + 1, outcome - call.size() - 1));
+    }
+    return arguments;
+}
+
 inline std::vector<std::string> golden_lines(const std::string& name) {
     std::ifstream in(std::string(TALVEX_GOLDEN_DIR) + "/" + name);
     std::vector<std::string> lines;
