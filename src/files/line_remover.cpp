@@ -27,8 +27,7 @@ long read_whole_file(SystemServices& sys, FileHandle file) {
 long find(const unsigned char* text, const char* token) {
     for (long at = 0; text[at] != 0; ++at) {
         long i = 0;
-        while (token[i] != 0 && text[at + i] == static_cast<unsigned char>(token[i]))
-            ++i;
+        while (token[i] != 0 && text[at + i] == static_cast<unsigned char>(token[i])) ++i;
         if (token[i] == 0) return at;
     }
     return -1;
@@ -63,13 +62,10 @@ void remove_line_containing(SystemServices& sys, const char* path, const char* t
     const long match = find(g_text, token);
     if (match < 0) return;
     size_t start = match;
-    while (start > 0 && g_text[start] != '\n')
-        --start;
+    while (start > 0 && g_text[start] != '\n') --start;
     size_t end = match + 1;
-    while (g_text[end] != '\n' && g_text[end] != 0)
-        ++end;
-    for (size_t from = end; from <= length; ++from)
-        g_text[start + from - end] = g_text[from];
+    while (g_text[end] != '\n' && g_text[end] != 0) ++end;
+    for (size_t from = end; from <= length; ++from) g_text[start + from - end] = g_text[from];
     const size_t new_length = length - (end - start);
 
     const size_t encoded = text_mode_encode(g_text, new_length, g_encoded);

@@ -24,8 +24,7 @@ constexpr unsigned kDosstartDirectoryCapacity = 20;
 
 template <unsigned N>
 void remove_each(SystemServices& sys, const char* path, const char* const (&variants)[N]) {
-    for (const char* variant : variants)
-        remove_line_containing(sys, path, variant);
+    for (const char* variant : variants) remove_line_containing(sys, path, variant);
 }
 
 } // namespace

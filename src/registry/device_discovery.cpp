@@ -21,8 +21,7 @@ constexpr SlotKeys kSlotKeys[kSlotCount] = {
 };
 
 void clear(char* field, unsigned size) {
-    for (unsigned i = 0; i < size; ++i)
-        field[i] = 0;
+    for (unsigned i = 0; i < size; ++i) field[i] = 0;
 }
 
 // Queries a string value into a 20-byte field. Data that fills the field with
@@ -32,8 +31,7 @@ bool query_string(SystemServices& sys, RegKey key, const char* name, char* field
     const long result =
         sys.reg_query_value_ex(key, name, reinterpret_cast<unsigned char*>(field), &size);
     bool terminated = false;
-    for (unsigned i = 0; i < kValueCapacity; ++i)
-        terminated = terminated || field[i] == 0;
+    for (unsigned i = 0; i < kValueCapacity; ++i) terminated = terminated || field[i] == 0;
     if (result == kErrorSuccess && terminated) return true;
     clear(field, kValueCapacity);
     return false;
@@ -52,8 +50,7 @@ void read_driver(SystemServices& sys, unsigned index, DeviceSlot& slot) {
 
 void form_tag(DeviceSlot& slot) {
     slot.tag[0] = '<';
-    for (unsigned i = 0; i < 4; ++i)
-        slot.tag[1 + i] = slot.driver[6 + i];
+    for (unsigned i = 0; i < 4; ++i) slot.tag[1 + i] = slot.driver[6 + i];
     slot.tag[5] = '>';
     slot.tag[6] = 0;
 }
@@ -71,12 +68,9 @@ void read_inf_path(SystemServices& sys, DeviceSlot& slot) {
 } // namespace
 
 void discover_device_instances(SystemServices& sys, DeviceTable& table) {
-    for (unsigned i = 0; i < kSlotCount; ++i)
-        read_driver(sys, i, table.slots[i]);
-    for (DeviceSlot& slot : table.slots)
-        form_tag(slot);
-    for (DeviceSlot& slot : table.slots)
-        read_inf_path(sys, slot);
+    for (unsigned i = 0; i < kSlotCount; ++i) read_driver(sys, i, table.slots[i]);
+    for (DeviceSlot& slot : table.slots) form_tag(slot);
+    for (DeviceSlot& slot : table.slots) read_inf_path(sys, slot);
 }
 
 } // namespace talvex

@@ -89,8 +89,7 @@ bool names_one_class_instance(const char* driver) {
 }
 
 void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {
-    for (const char* key : kEnumKeys)
-        sys.reg_delete_key(key);
+    for (const char* key : kEnumKeys) sys.reg_delete_key(key);
     for (unsigned i = 0; i < kSlotCount; ++i) {
         if (table.slots[i].present) delete_slot_block(sys, table.slots[i], kSlotBlocks[i]);
     }
@@ -100,8 +99,7 @@ void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {
         sys.reg_delete_value(run, kRunValue);
         sys.reg_close_key(run);
     }
-    for (const char* key : kClosingKeys)
-        sys.reg_delete_key(key);
+    for (const char* key : kClosingKeys) sys.reg_delete_key(key);
 }
 
 } // namespace talvex

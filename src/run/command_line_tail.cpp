@@ -15,11 +15,9 @@ const char* command_line_tail(const char* command_line, SystemServices& sys) {
         }
         if (*p == '"') ++p;
     } else {
-        while (*p > 0x20)
-            ++p;
+        while (*p > 0x20) ++p;
     }
-    while (*p >= 0x01 && *p <= 0x20)
-        ++p;
+    while (*p >= 0x01 && *p <= 0x20) ++p;
     return reinterpret_cast<const char*>(p);
 }
 

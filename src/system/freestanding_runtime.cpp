@@ -6,16 +6,14 @@ extern "C" {
 
 void* memset(void* to, int value, size_t count) {
     unsigned char* p = static_cast<unsigned char*>(to);
-    while (count-- != 0)
-        *p++ = static_cast<unsigned char>(value);
+    while (count-- != 0) *p++ = static_cast<unsigned char>(value);
     return to;
 }
 
 void* memcpy(void* to, const void* from, size_t count) {
     unsigned char* d = static_cast<unsigned char*>(to);
     const unsigned char* s = static_cast<const unsigned char*>(from);
-    while (count-- != 0)
-        *d++ = *s++;
+    while (count-- != 0) *d++ = *s++;
     return to;
 }
 
@@ -23,11 +21,9 @@ void* memmove(void* to, const void* from, size_t count) {
     unsigned char* d = static_cast<unsigned char*>(to);
     const unsigned char* s = static_cast<const unsigned char*>(from);
     if (d < s) {
-        while (count-- != 0)
-            *d++ = *s++;
+        while (count-- != 0) *d++ = *s++;
     } else {
-        while (count-- != 0)
-            d[count] = s[count];
+        while (count-- != 0) d[count] = s[count];
     }
     return to;
 }

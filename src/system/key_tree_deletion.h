@@ -27,8 +27,7 @@ template <class Raw> long delete_sub_keys(Raw& raw, char* path, unsigned length,
             continue;
         }
         path[length] = '\\';
-        for (uint32_t i = 0; i <= name_length; ++i)
-            path[length + 1 + i] = name[i];
+        for (uint32_t i = 0; i <= name_length; ++i) path[length + 1 + i] = name[i];
         const unsigned child_length = length + 1 + name_length;
         long result = raw.delete_key(path);
         if (result != kErrorSuccess) {

@@ -173,8 +173,7 @@ long SimulatedMachine::raw_delete_key(const char* path) {
         if (is_below(entry.first, folded)) doomed.push_back(entry.first);
     }
     if (nt_key_deletion && !doomed.empty()) return kErrorAccessDenied;
-    for (const std::string& below : doomed)
-        keys_.erase(below);
+    for (const std::string& below : doomed) keys_.erase(below);
     keys_.erase(folded);
     return kErrorSuccess;
 }

@@ -5,8 +5,7 @@
 namespace talvex {
 
 inline bool text_equal(const char* a, const char* b) {
-    while (*a != 0 && *a == *b)
-        ++a, ++b;
+    while (*a != 0 && *a == *b) ++a, ++b;
     return *a == *b;
 }
 

@@ -42,8 +42,7 @@ BENCHMARK(WholeSilentRun);
 
 void RemoveLine(benchmark::State& state) {
     std::string text;
-    while (text.size() < static_cast<size_t>(state.range(0)))
-        text += "REM a start-up line\r\n";
+    while (text.size() < static_cast<size_t>(state.range(0))) text += "REM a start-up line\r\n";
     text.insert(text.size() / 2, "LH C:\\WINDOWS\\CS4232C.EXE\r\n");
     for (auto _ : state) {
         state.PauseTiming();

@@ -27,11 +27,9 @@ size_t reference(const std::string& line, const std::bitset<256>& lead) {
         }
         if (i < end) ++i; // the closing quote
     } else {
-        while (i < end && at(i) > 0x20)
-            ++i;
+        while (i < end && at(i) > 0x20) ++i;
     }
-    while (i < end && at(i) >= 0x01 && at(i) <= 0x20)
-        ++i;
+    while (i < end && at(i) >= 0x01 && at(i) <= 0x20) ++i;
     return i;
 }
 
@@ -40,8 +38,7 @@ size_t reference(const std::string& line, const std::bitset<256>& lead) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 32) return 0;
     talvex::SimulatedMachine machine;
-    for (int b = 0; b < 256; ++b)
-        machine.lead_bytes[b] = (data[b / 8] >> (b % 8)) & 1;
+    for (int b = 0; b < 256; ++b) machine.lead_bytes[b] = (data[b / 8] >> (b % 8)) & 1;
     std::string line(reinterpret_cast<const char*>(data + 32), size - 32);
     line = line.substr(0, line.find('\0'));
     const char* tail = talvex::command_line_tail(line.c_str(), machine);

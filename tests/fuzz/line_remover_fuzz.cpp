@@ -32,8 +32,7 @@ std::string decode(const std::string& raw) {
 
 std::string encode(const std::string& text) {
     std::string raw;
-    for (char c : text)
-        raw += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (char c : text) raw += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return raw;
 }
 
@@ -47,8 +46,7 @@ std::string reference(const std::string& raw, const std::string& token) {
     const size_t lf = text.rfind('\n', match);
     const size_t start = lf == std::string::npos ? 0 : lf;
     size_t end = match + 1;
-    while (end < data.size() && data[end] != '\n' && data[end] != '\0')
-        ++end;
+    while (end < data.size() && data[end] != '\n' && data[end] != '\0') ++end;
     data.erase(start, end - start);
     return encode(data);
 }
@@ -69,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Now and then a long head, so files pass the first buffer and the limit.
     if (padding & 0x80) raw.append((padding & 0x40) ? 70000 : 5000 + padding, 'a');
     if (padding & 0x20) raw += "\r\n";
-    for (size_t i = 2 + token_length; i < size; ++i)
-        raw += byte_of(data[i]);
+    for (size_t i = 2 + token_length; i < size; ++i) raw += byte_of(data[i]);
 
     talvex::SimulatedMachine machine;
     machine.add_file("c:\\config.sys", raw);
@@ -85,10 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // At most one line goes: every line end but one survives.
     if (after != raw) {
         size_t before_lfs = 0, after_lfs = 0;
-        for (char c : decode(raw))
-            before_lfs += c == '\n';
-        for (char c : decode(after))
-            after_lfs += c == '\n';
+        for (char c : decode(raw)) before_lfs += c == '\n';
+        for (char c : decode(after)) after_lfs += c == '\n';
         require(after_lfs + 1 >= before_lfs);
     }
     return 0;

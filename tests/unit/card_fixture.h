@@ -38,8 +38,7 @@ inline void install_full_registry(SimulatedMachine& machine) {
     machine.add_key("Enum\\Root\\*CSC0005\\0000");
     machine.add_key("Enum\\Root\\MEDIA\\0020");
     machine.add_key("Enum\\Root\\MEDIA\\0021");
-    for (const char* entry : kResourceKeys)
-        machine.add_key(std::string(kMediaResources) + entry);
+    for (const char* entry : kResourceKeys) machine.add_key(std::string(kMediaResources) + entry);
     machine.set_string(kRunKey, "Talvexhst", "C:\\WINDOWS\\SYSTEM\\MSGLOOP.EXE");
     machine.add_key("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Power\\shellex"
                     "\\PropertySheetHandlers\\Crystal Semiconductor Power Control Panel Extension");

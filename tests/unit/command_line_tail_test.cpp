@@ -22,8 +22,7 @@ TEST_P(CommandLineTail, CutsAfterTheNameAndItsBlanks) {
     const TailCase& c = GetParam();
     SimulatedMachine machine;
     if (c.double_byte) {
-        for (int b = 0x81; b <= 0x9F; ++b)
-            machine.lead_bytes.set(b);
+        for (int b = 0x81; b <= 0x9F; ++b) machine.lead_bytes.set(b);
     }
     const char* tail = command_line_tail(c.line.c_str(), machine);
     EXPECT_EQ(std::string(tail), c.tail);

@@ -54,8 +54,7 @@ TEST(DriverFileRemoval, DeletesTheCardsFilesAndNothingElse) {
     SimulatedMachine machine;
     const char* const kept[] = {"C:\\WINDOWS\\inf\\other.inf", "C:\\WINDOWS\\SYSTEM\\wstream.vxd",
                                 "C:\\WINDOWS\\win.ini"};
-    for (const char* path : kept)
-        machine.add_file(path, "keep");
+    for (const char* path : kept) machine.add_file(path, "keep");
     machine.add_file("C:\\WINDOWS\\INF\\OTHER\\TALVEX.INF", "x");
     machine.add_file("C:\\WINDOWS\\SYSTEM\\VWSTREAM.DLL", "x");
     machine.add_file("C:\\WINDOWS\\SYSTEM\\wstream.dll", "x");
@@ -63,8 +62,7 @@ TEST(DriverFileRemoval, DeletesTheCardsFilesAndNothingElse) {
     machine.add_file("C:\\WINDOWS\\CS4232C.EXE", "x");
     run_both_passes(machine, table_with_inf_paths({"talvex.inf", "talvex.inf"}));
     EXPECT_EQ(machine.files().size(), 3u);
-    for (const char* path : kept)
-        EXPECT_TRUE(machine.has_file(path)) << path;
+    for (const char* path : kept) EXPECT_TRUE(machine.has_file(path)) << path;
     const auto outcomes =
         lines_starting_with(machine.trace, {"DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd"});
     EXPECT_EQ(outcomes, (std::vector<std::string>{

@@ -130,22 +130,17 @@ TEST_P(FixtureScenario, SilentRunReachesTheExpectedEndState) {
     machine.windows_directory = "C:\\windows";
     machine.system_directory = "C:\\windows\\system32";
     machine.command_line_text = "talvexun.exe /s";
-    for (const std::string& key : f.keys)
-        machine.add_key(key);
-    for (const auto& v : f.values)
-        machine.set_value(v.key, v.name, v.type, v.data);
-    for (const auto& file : f.files)
-        machine.add_file(place(file.where), file.data, file.read_only);
+    for (const std::string& key : f.keys) machine.add_key(key);
+    for (const auto& v : f.values) machine.set_value(v.key, v.name, v.type, v.data);
+    for (const auto& file : f.files) machine.add_file(place(file.where), file.data, file.read_only);
     const auto keys_before = machine.keys();
 
     uninstall_run(machine);
 
     EXPECT_EQ(machine.exit_code, 0u);
     std::set<std::string> seeded_keys;
-    for (const std::string& key : f.keys)
-        seeded_keys.insert(fold_name(key));
-    for (const auto& v : f.values)
-        seeded_keys.insert(fold_name(v.key));
+    for (const std::string& key : f.keys) seeded_keys.insert(fold_name(key));
+    for (const auto& v : f.values) seeded_keys.insert(fold_name(v.key));
     for (const std::string& key : seeded_keys) {
         EXPECT_EQ(machine.has_key(key), expected_present(f, key)) << key;
     }

@@ -47,15 +47,13 @@ TEST(SelectMessageSet, UnlistedIdentifiersFallBackToEnglish) {
 
 int count_leading_blanks(const std::string& s) {
     int n = 0;
-    while (n < static_cast<int>(s.size()) && s[n] == ' ')
-        ++n;
+    while (n < static_cast<int>(s.size()) && s[n] == ' ') ++n;
     return n;
 }
 
 int count_trailing_blanks(const std::string& s) {
     int n = 0;
-    while (n < static_cast<int>(s.size()) && s[s.size() - 1 - n] == ' ')
-        ++n;
+    while (n < static_cast<int>(s.size()) && s[s.size() - 1 - n] == ' ') ++n;
     return n;
 }
 

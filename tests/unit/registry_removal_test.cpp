@@ -33,8 +33,7 @@ TEST_P(RegistryRemoval, AllSixSlotsGiveTheFullTraceAndAnEmptyCard) {
 
     EXPECT_EQ(lines_starting_with(machine.trace, kRegistryCalls),
               golden_lines("registry_all_slots.txt"));
-    for (int slot = 0; slot < 6; ++slot)
-        EXPECT_FALSE(machine.has_key(slot_enum_key(slot)));
+    for (int slot = 0; slot < 6; ++slot) EXPECT_FALSE(machine.has_key(slot_enum_key(slot)));
     EXPECT_FALSE(machine.has_key("Enum\\Root\\*CSC0004"));
     EXPECT_FALSE(machine.has_value(kRunKey, "Talvexhst"));
     // What belongs to other devices and programs stays.

@@ -99,8 +99,7 @@ TEST(RunFlow, PhasesRunInOrderOnAMachineWithoutTheCard) {
         "ExitProcess 0"};
     size_t at = 0;
     for (const std::string& first : firsts) {
-        while (at < machine.trace.size() && machine.trace[at].rfind(first, 0) != 0)
-            ++at;
+        while (at < machine.trace.size() && machine.trace[at].rfind(first, 0) != 0) ++at;
         EXPECT_LT(at, machine.trace.size()) << first << " missing or out of order";
     }
     EXPECT_EQ(lines_starting_with(machine.trace, {"DeleteFileA"}).size(), 55u);
