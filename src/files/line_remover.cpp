@@ -6,23 +6,13 @@
 namespace talvex {
 namespace {
 
-// One set of buffers serves every call; no call overlaps another.
-unsigned char g_raw[kLargestEditedFile + 1];
-unsigned char g_text[kLargestEditedFile + 1];
-unsigned char g_encoded[2 * kLargestEditedFile];
-
-// Reads the whole file; -1 when a read fails or the file is too large to edit.
-long read_whole_file(SystemServices& sys, FileHandle file) {
-    uint32_t total = 0;
-    while (total <= kLargestEditedFile) {
-        const uint32_t requested = sizeof g_raw - total;
-        const int32_t got = sys.file_read(file, g_raw + total, requested);
-        if (got < 0) return -1;
-        total += static_cast<uint32_t>(got);
-        if (static_cast<uint32_t>(got) < requested) return total; // a short read is the end
-    }
-    return -1;
-}
+// One set of buffers serves every call; no call overlaps another. The raw
+// buffer holds the longest text with CR-LF line ends and one byte more, so a
+// text that fits always ends within it: at a Ctrl-Z, or where a read that did
+// not fill the buffer found the end of the file.
+unsigned char g_raw[2 * kLongestEditedText + 1];
+unsigned char g_text[sizeof g_raw];
+unsigned char g_encoded[2 * kLongestEditedText];
 
 long find(const unsigned char* text, const char* token) {
     for (long at = 0; text[at] != 0; ++at) {
@@ -33,15 +23,18 @@ long find(const unsigned char* text, const char* token) {
     return -1;
 }
 
-// Writes the new bytes; on a failed or short write puts the old bytes back,
-// which fit where they stood, so the file never ends up half written.
-void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t old_length) {
+// Writes the new bytes over the old and ends the file there. Should the write
+// fail or come up short, the old bytes go back where they stood: every byte a
+// new one can reach was read, and the bytes beyond were never touched, so the
+// file holds exactly what it held. Only a file read to its end is cut back.
+void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t old_length,
+             bool read_to_end) {
     if (sys.file_write(file, g_encoded, new_length) == new_length && sys.file_set_end(file)) {
         return;
     }
     if (sys.file_rewind(file)) {
         sys.file_write(file, g_raw, old_length);
-        sys.file_set_end(file);
+        if (read_to_end) sys.file_set_end(file);
     }
 }
 
@@ -50,12 +43,14 @@ void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t
 void remove_line_containing(SystemServices& sys, const char* path, const char* token) {
     FileHandle file = sys.file_open_read(path);
     if (file == 0) return;
-    const long raw_length = read_whole_file(sys, file);
+    const int32_t raw_length = sys.file_read(file, g_raw, sizeof g_raw);
     sys.file_close(file);
     if (raw_length < 0) return;
+    const bool read_to_end = static_cast<uint32_t>(raw_length) < sizeof g_raw;
 
-    size_t position = 0;
-    const size_t length = text_mode_read(g_raw, raw_length, position, g_text, raw_length);
+    bool at_ctrl_z = false;
+    const size_t length = text_mode_decode(g_raw, raw_length, g_text, at_ctrl_z);
+    if (!(read_to_end || at_ctrl_z) || length > kLongestEditedText) return; // it does not fit
     g_text[length] = 0;
 
     // The search sees the text up to its first NUL; the bytes after it are kept.
@@ -71,7 +66,7 @@ void remove_line_containing(SystemServices& sys, const char* path, const char* t
     const size_t encoded = text_mode_encode(g_text, new_length, g_encoded);
     file = sys.file_open_rewrite(path);
     if (file == 0) return;
-    rewrite(sys, file, encoded, raw_length);
+    rewrite(sys, file, encoded, raw_length, read_to_end);
     sys.file_close(file);
 }
 

@@ -4,8 +4,10 @@ namespace talvex {
 
 class SystemServices;
 
-// Files up to this size are handled whole; a larger file is left unchanged.
-constexpr unsigned kLargestEditedFile = 64 * 1024;
+// A start-up file whose text (its bytes before the first Ctrl-Z, each CR-LF
+// counted once) is at most this long is handled whole; one whose text is
+// longer is left unchanged.
+constexpr unsigned kLongestEditedText = 64 * 1024;
 
 // Removes the line holding the first occurrence of `token` (no LF, no NUL,
 // case-sensitive) and rewrites the file in place with CR-LF line ends.

@@ -2,31 +2,18 @@
 
 namespace talvex {
 
-size_t text_mode_read(const unsigned char* raw, size_t raw_length, size_t& position,
-                      unsigned char* out, size_t count) {
-    const size_t window_end = raw_length - position < count ? raw_length : position + count;
+size_t text_mode_decode(const unsigned char* raw, size_t length, unsigned char* out,
+                        bool& at_ctrl_z) {
     size_t delivered = 0;
-    size_t at = position;
-    while (at < window_end) {
-        const unsigned char byte = raw[at];
-        if (byte == kCtrlZ) {
-            position = raw_length; // nothing after it is ever delivered
-            return delivered;
+    at_ctrl_z = false;
+    for (size_t at = 0; at < length; ++at) {
+        if (raw[at] == kCtrlZ) {
+            at_ctrl_z = true;
+            break;
         }
-        if (byte == '\r') {
-            const bool last_requested = at + 1 == window_end;
-            const bool lf_follows = at + 1 < raw_length && raw[at + 1] == '\n';
-            if (lf_follows && last_requested) break; // the LF is read by the next request
-            if (lf_follows) {
-                out[delivered++] = '\n';
-                at += 2;
-                continue;
-            }
-        }
-        out[delivered++] = byte;
-        ++at;
+        if (raw[at] == '\r' && at + 1 < length && raw[at + 1] == '\n') continue;
+        out[delivered++] = raw[at];
     }
-    position = at;
     return delivered;
 }
 

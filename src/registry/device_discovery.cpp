@@ -56,11 +56,14 @@ void form_tag(DeviceSlot& slot) {
 }
 
 void read_inf_path(SystemServices& sys, DeviceSlot& slot) {
-    char path[80]; // prefix, a 19-character driver value, terminator
+    char path[64];
+    static_assert(sizeof path > text_length(kClassKeyPrefix) + kLongestValue);
     PathBuilder key_path(path, sizeof path);
     key_path.append(kClassKeyPrefix).append(slot.driver);
     RegKey key = 0;
-    if (sys.reg_open_key_ex(key_path.c_str(), kKeyRead, &key) != kErrorSuccess) return;
+    if (!key_path.ok() || sys.reg_open_key_ex(key_path.c_str(), kKeyRead, &key) != kErrorSuccess) {
+        return;
+    }
     query_string(sys, key, "InfPath", slot.inf_path);
     sys.reg_close_key(key);
 }

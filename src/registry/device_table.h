@@ -4,11 +4,13 @@ namespace talvex {
 
 constexpr unsigned kSlotCount = 6;
 constexpr unsigned kValueCapacity = 20; // registry values are read with 20 bytes
+constexpr unsigned kLongestValue = kValueCapacity - 1;
+constexpr unsigned kTagLength = 6; // "<", four bytes of the driver value, ">"
 
 struct DeviceSlot {
     bool present;
     char driver[kValueCapacity];
-    char tag[7];
+    char tag[kTagLength + 1];
     char inf_path[260];
 };
 

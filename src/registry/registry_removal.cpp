@@ -61,31 +61,52 @@ constexpr const char* kClosingKeys[] = {
     TALVEX_CURRENT_VERSION "Uninstall\\Talvex",
 };
 
+constexpr unsigned longest_resource_entry() {
+    unsigned longest = 0;
+    for (const SlotBlock& block : kSlotBlocks) {
+        for (unsigned i = 0; i < block.count; ++i) {
+            const unsigned length = text_length(block.entries[i].type_prefix) +
+                                    text_length(block.entries[i].driver_file);
+            if (length > longest) longest = length;
+        }
+    }
+    return longest;
+}
+
+// Room for a class key with a 19-character driver value, and for every
+// resource entry with its tag, each with its terminator.
+constexpr unsigned kKeyPathCapacity = 100;
+static_assert(kKeyPathCapacity > text_length(kClassKeyPrefix) + kLongestValue);
+static_assert(kKeyPathCapacity > longest_resource_entry() + kTagLength);
+
+void delete_composed(SystemServices& sys, const PathBuilder& path) {
+    if (path.ok()) sys.reg_delete_key(path.c_str());
+}
+
 void delete_slot_block(SystemServices& sys, const DeviceSlot& slot, const SlotBlock& block) {
-    char buffer[200];
-    if (names_one_class_instance(slot.driver)) {
+    char buffer[kKeyPathCapacity];
+    if (names_class_instance(slot.driver)) {
         PathBuilder path(buffer, sizeof buffer);
-        path.append(kClassKeyPrefix).append(slot.driver);
-        sys.reg_delete_key(path.c_str());
+        delete_composed(sys, path.append(kClassKeyPrefix).append(slot.driver));
     }
     for (unsigned i = 0; i < block.count; ++i) {
         PathBuilder path(buffer, sizeof buffer);
         path.append(block.entries[i].type_prefix).append(block.entries[i].driver_file);
-        path.append(slot.tag);
-        sys.reg_delete_key(path.c_str());
+        delete_composed(sys, path.append(slot.tag));
     }
 }
 
 } // namespace
 
-bool names_one_class_instance(const char* driver) {
+bool names_class_instance(const char* driver) {
     unsigned backslashes = 0;
-    unsigned at = 0;
-    unsigned length = 0;
-    for (; driver[length] != 0; ++length) {
-        if (driver[length] == '\\') ++backslashes, at = length;
+    char previous = '\\'; // so that a leading backslash makes an empty segment
+    for (; *driver != 0; ++driver) {
+        if (*driver == '\\' && previous == '\\') return false;
+        if (*driver == '\\') ++backslashes;
+        previous = *driver;
     }
-    return backslashes == 1 && at > 0 && at + 1 < length;
+    return backslashes > 0 && previous != '\\';
 }
 
 void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {

@@ -8,8 +8,10 @@ class SystemServices;
 // Deletes the card's keys and its Run value in their fixed order.
 void remove_registry_entries(SystemServices& sys, const DeviceTable& table);
 
-// True for CLASS\INSTANCE: one backslash with text on both sides. Anything
-// else would name the Class key itself or a whole device class.
-bool names_one_class_instance(const char* driver);
+// True for a key below a device class: two or more segments, none empty
+// (MEDIA\0005, MEDIA\0005\abc). Anything else (an empty value, one segment,
+// a leading, trailing or doubled backslash) would name the Class key itself
+// or a whole device class.
+bool names_class_instance(const char* driver);
 
 } // namespace talvex

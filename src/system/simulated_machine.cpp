@@ -40,9 +40,11 @@ bool is_below(const std::string& folded, const std::string& folded_parent) {
 // The adapter the depth-first deletion walks with on the simulated machine.
 struct SimulatedRaw {
     SimulatedMachine& machine;
-    long delete_key(const char* path) { return machine.raw_delete_key(path); }
-    long open_key(const char* path, uint32_t access, RegKey* key) {
-        return machine.raw_open_key(path, access, key);
+    long delete_key(RegKey parent, const char* name) {
+        return machine.raw_delete_key(parent, name);
+    }
+    long open_key(RegKey parent, const char* name, uint32_t access, RegKey* key) {
+        return machine.raw_open_key(parent, name, access, key);
     }
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
         return machine.raw_enum_key(key, index, name, length);
@@ -118,17 +120,31 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
     return answer;
 }
 
-long SimulatedMachine::raw_open_key(const char* path, uint32_t, RegKey* key) {
+std::string SimulatedMachine::below(RegKey parent, const char* name) const {
+    if (parent == 0) return fold_name(name);
+    auto open = open_keys_.find(parent);
+    if (open == open_keys_.end()) return std::string(1, '\0'); // names no key
+    return fold_name(open->second + "\\" + name);
+}
+
+long SimulatedMachine::open_key_at(RegKey parent, const char* name, RegKey* key) {
     *key = 0;
-    const std::string folded = fold_name(path);
+    const std::string folded = below(parent, name);
     if (keys_.count(folded) == 0) return kErrorFileNotFound;
     *key = next_handle_++;
     open_keys_[*key] = folded;
     return kErrorSuccess;
 }
 
+long SimulatedMachine::raw_open_key(RegKey parent, const char* name, uint32_t access, RegKey* key) {
+    const long result = open_key_at(parent, name, key);
+    record("  RegOpenKeyExA " + std::string(name) + " " + hex(access) + " -> " +
+           std::to_string(result));
+    return result;
+}
+
 long SimulatedMachine::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
-    const long result = raw_open_key(sub_key, access, key);
+    const long result = open_key_at(0, sub_key, key);
     record("RegOpenKeyExA " + std::string(sub_key) + " " + hex(access) + " -> " +
            std::to_string(result));
     return result;
@@ -157,44 +173,55 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
 }
 
 void SimulatedMachine::raw_close_key(RegKey key) {
+    record("  RegCloseKey");
     open_keys_.erase(key);
 }
 
 void SimulatedMachine::reg_close_key(RegKey key) {
     record("RegCloseKey");
-    raw_close_key(key);
+    open_keys_.erase(key);
 }
 
-long SimulatedMachine::raw_delete_key(const char* path) {
-    const std::string folded = fold_name(path);
-    if (folded.empty() || keys_.count(folded) == 0) return kErrorFileNotFound;
+long SimulatedMachine::raw_delete_key(RegKey parent, const char* name) {
+    const std::string folded = below(parent, name);
+    long result = kErrorSuccess;
     std::vector<std::string> doomed;
     for (const auto& entry : keys_) {
         if (is_below(entry.first, folded)) doomed.push_back(entry.first);
     }
-    if (nt_key_deletion && !doomed.empty()) return kErrorAccessDenied;
-    for (const std::string& below : doomed) keys_.erase(below);
-    keys_.erase(folded);
-    return kErrorSuccess;
+    if (folded.empty() || keys_.count(folded) == 0) {
+        result = kErrorFileNotFound;
+    } else if (nt_key_deletion && !doomed.empty()) {
+        result = kErrorAccessDenied;
+    } else {
+        for (const std::string& gone : doomed) keys_.erase(gone);
+        keys_.erase(folded);
+    }
+    record("  RegDeleteKeyA " + std::string(name) + " -> " + std::to_string(result));
+    return result;
 }
 
 long SimulatedMachine::raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
+    long result = kErrorNoMoreItems;
     auto open = open_keys_.find(key);
-    if (open == open_keys_.end()) return kErrorFileNotFound;
-    const std::string& folded = open->second;
+    if (open == open_keys_.end()) result = kErrorFileNotFound;
+    const std::string folded = open == open_keys_.end() ? std::string(1, '\0') : open->second;
     uint32_t seen = 0;
     for (const auto& entry : keys_) {
         if (!is_below(entry.first, folded)) continue;
         const std::string rest = entry.first.substr(folded.empty() ? 0 : folded.size() + 1);
-        if (rest.find('\\') != std::string::npos) continue;
-        if (seen++ != index) continue;
+        if (rest.find('\\') != std::string::npos || seen++ != index) continue;
         const std::string shown = entry.second.name.substr(entry.second.name.size() - rest.size());
-        if (shown.size() + 1 > *length) return kErrorMoreData;
-        std::memcpy(name, shown.c_str(), shown.size() + 1);
-        *length = static_cast<uint32_t>(shown.size());
-        return kErrorSuccess;
+        result = kErrorMoreData;
+        if (shown.size() + 1 <= *length) {
+            std::memcpy(name, shown.c_str(), shown.size() + 1);
+            *length = static_cast<uint32_t>(shown.size());
+            result = kErrorSuccess;
+        }
+        break;
     }
-    return kErrorNoMoreItems;
+    record("  RegEnumKeyExA " + std::to_string(index) + " -> " + std::to_string(result));
+    return result;
 }
 
 long SimulatedMachine::reg_delete_key(const char* sub_key) {
@@ -218,6 +245,7 @@ long SimulatedMachine::reg_delete_value(RegKey key, const char* name) {
 uint32_t SimulatedMachine::directory_query(const char* call, const std::string& directory,
                                            char* buffer, uint32_t capacity) {
     record(std::string(call) + " " + std::to_string(capacity));
+    if (directory_fails) return 0;
     if (directory.size() + 1 > capacity) return static_cast<uint32_t>(directory.size() + 1);
     std::memcpy(buffer, directory.c_str(), directory.size() + 1);
     return static_cast<uint32_t>(directory.size());
@@ -283,13 +311,16 @@ uint32_t SimulatedMachine::file_write(FileHandle file, const void* data, uint32_
         if (faults.short_write_limit >= 0 && faults.short_write_limit < count) {
             written = static_cast<uint32_t>(faults.short_write_limit);
         }
+        if (faults.short_write_by > 0)
+            written -= std::min<uint32_t>(written, faults.short_write_by);
         std::string& bytes = files_[open->second.path].bytes;
         const size_t at = open->second.position;
         if (bytes.size() < at + written) bytes.resize(at + written);
         bytes.replace(at, written, static_cast<const char*>(data), written);
         open->second.position += written;
     }
-    if (count != 0) faults.write_fails = false, faults.short_write_limit = -1;
+    if (count != 0)
+        faults.write_fails = false, faults.short_write_limit = -1, faults.short_write_by = 0;
     record("Write " + std::to_string(count) + " -> " + std::to_string(written));
     return written;
 }

@@ -38,6 +38,7 @@ class SimulatedMachine final : public SystemServices {
         bool open_rewrite_fails = false;
         bool write_fails = false;
         long short_write_limit = -1; // the write stops after this many bytes
+        long short_write_by = 0;     // the write stops this many bytes short
         bool read_fails = false;
     };
 
@@ -51,6 +52,7 @@ class SimulatedMachine final : public SystemServices {
     bool nt_key_deletion = false; // RegDeleteKeyA refuses a key with sub-keys
     std::string windows_directory = "C:\\WINDOWS";
     std::string system_directory = "C:\\WINDOWS\\SYSTEM";
+    bool directory_fails = false; // both directory queries fail and return 0
     Faults faults;
 
     void add_key(const std::string& path);
@@ -99,9 +101,10 @@ class SimulatedMachine final : public SystemServices {
     void file_close(FileHandle file) override;
     void exit_process(uint32_t code) override;
 
-    // The raw calls behind reg_delete_key, for the depth-first deletion.
-    long raw_delete_key(const char* path);
-    long raw_open_key(const char* path, uint32_t access, RegKey* key);
+    // The raw calls behind reg_delete_key, for the depth-first deletion: a
+    // parent of 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
+    long raw_delete_key(RegKey parent, const char* name);
+    long raw_open_key(RegKey parent, const char* name, uint32_t access, RegKey* key);
     long raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
     void raw_close_key(RegKey key);
 
@@ -112,6 +115,8 @@ class SimulatedMachine final : public SystemServices {
         bool writable = false;
     };
     void record(const std::string& line);
+    std::string below(RegKey parent, const char* name) const;
+    long open_key_at(RegKey parent, const char* name, RegKey* key);
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
     std::map<std::string, Key> keys_;

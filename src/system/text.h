@@ -4,6 +4,12 @@
 
 namespace talvex {
 
+constexpr unsigned text_length(const char* text) {
+    unsigned length = 0;
+    while (text[length] != 0) ++length;
+    return length;
+}
+
 inline bool text_equal(const char* a, const char* b) {
     while (*a != 0 && *a == *b) ++a, ++b;
     return *a == *b;
@@ -36,10 +42,6 @@ class PathBuilder {
     size_t length_ = 0;
     bool overflow_ = false;
 };
-
-} // namespace talvex
-
-namespace talvex {
 
 template <class T, unsigned N> constexpr unsigned count_of(const T (&)[N]) {
     return N;

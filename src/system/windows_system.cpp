@@ -20,12 +20,18 @@ FileHandle open_existing(const char* path, DWORD access) {
     return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(file);
 }
 
+HKEY parent_key(RegKey parent) {
+    return parent == 0 ? HKEY_LOCAL_MACHINE : as_hkey(parent);
+}
+
 // The raw registry calls that the depth-first deletion walks with.
 struct RawRegistry {
-    long delete_key(const char* path) { return RegDeleteKeyA(HKEY_LOCAL_MACHINE, path); }
-    long open_key(const char* path, uint32_t access, RegKey* key) {
+    long delete_key(RegKey parent, const char* name) {
+        return RegDeleteKeyA(parent_key(parent), name);
+    }
+    long open_key(RegKey parent, const char* name, uint32_t access, RegKey* key) {
         HKEY opened = nullptr;
-        const long result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &opened);
+        const long result = RegOpenKeyExA(parent_key(parent), name, 0, access, &opened);
         *key = reinterpret_cast<RegKey>(opened);
         return result;
     }
@@ -60,7 +66,7 @@ int WindowsSystem::message_box_ex(const char* text, const char* caption, uint32_
 
 long WindowsSystem::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
     RawRegistry raw;
-    return raw.open_key(sub_key, access, key);
+    return raw.open_key(0, sub_key, access, key);
 }
 
 long WindowsSystem::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,

@@ -1,7 +1,6 @@
 // Test helper under Wine: starts talvexun.exe with an exact command line,
 // reports every "Talvex" box it shows (text, buttons), presses the buttons
-// it is told to, and reports the exit code. Also reports what the program
-// sees of the machine ("facts").
+// it is told to, and reports the exit code.
 #include <windows.h>
 
 #include <stdio.h>
@@ -57,15 +56,6 @@ BOOL CALLBACK list_button(HWND child, LPARAM) {
         print_hex(text);
     }
     return TRUE;
-}
-
-int facts() {
-    char windows[MAX_PATH], system[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    GetSystemDirectoryA(system, sizeof system);
-    printf("windows=%s\nsystem=%s\nlanguage=0x%04X\nacp=%u\n", windows, system,
-           GetUserDefaultLangID(), GetACP());
-    return 0;
 }
 
 // launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE ANSWER... (answers: 6 Yes, 7 No, 1 OK)
@@ -125,8 +115,7 @@ int launch(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc >= 2 && strcmp(argv[1], "facts") == 0) return facts();
     if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
-    fprintf(stderr, "usage: box_driver facts | launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n");
+    fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n");
     return 1;
 }

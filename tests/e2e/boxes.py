@@ -3,30 +3,28 @@
 box_driver.exe (built with the program) starts talvexun.exe with an exact
 command line, finds each box captioned "Talvex", reports its text and
 buttons, and presses the button it is told to."""
-import os
 import shutil
 import subprocess
 import time
 from pathlib import Path
 
 import end_state
+import fixture
 import wine_prefix
 
 YES, NO, OK = 6, 7, 1
 _display = {}
 
-# The texts the boxes must show, as code page 1252 bytes.
-TEXTS = {
-    "en": (b"Do you really want to uninstall your sound card ?", b"    Uninstall complete.    "),
-    "de": (b"Sind Sie sicher, da\xdf Sie Ihre Soundkarte deinstallieren wollen ?",
-           b"     Deinstallation beendet.    "),
-    "es": (b"\xbfQuieres realmente desinstalar tu tarjeta de sonido ?",
-           b"     Desinstalaci\xf3n completa.     "),
-    "fr": (b"Voulez-vous r\xe9ellement d\xe9sinstaller votre carte son ?",
-           b"    D\xe9sinstallation achev\xe9e.    "),
-    "nl": (b"Weet u zeker dat u de geluidskaart wilt de-installeren ?",
-           b"    De-installatie voltooid.   "),
-}
+
+def texts():
+    """The texts each set's boxes must show, as code page 1252 bytes."""
+    sets = {}
+    for line in (Path(__file__).parent / "messages.txt").read_text(encoding="cp1252").splitlines():
+        if line and not line.startswith("#"):
+            name, _, prompt, completion, _ = line.split("|")
+            sets[name] = (fixture.unescape(prompt), fixture.unescape(completion))
+    return sets
+
 
 LOCALES = [("de_DE.UTF-8", "de"), ("es_ES.UTF-8", "es"), ("fr_FR.UTF-8", "fr"),
            ("nl_NL.UTF-8", "nl"), ("en_GB.UTF-8", "en"), ("pt_BR.UTF-8", "en"),
@@ -107,7 +105,7 @@ def screenshot(target):
 
 
 def check_boxes(found, code, language, answered_yes):
-    prompt, completion = TEXTS[language]
+    prompt, completion = texts()[language]
     problems = [] if code == 0 else [f"exit code {code}"]
     expected = 2 if answered_yes else 1
     if len(found) != expected:

@@ -38,8 +38,8 @@ std::string encode(const std::string& text) {
 
 // What the file must hold after the call.
 std::string reference(const std::string& raw, const std::string& token) {
-    if (raw.size() > talvex::kLargestEditedFile) return raw;
     std::string data = decode(raw);
+    if (data.size() > talvex::kLongestEditedText) return raw;
     const std::string text = data.substr(0, data.find('\0'));
     const size_t match = text.find(token);
     if (match == std::string::npos) return raw;
@@ -64,10 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         token += (c == '\n' || c == '\0') ? 'x' : c;
     }
     std::string raw;
-    // Now and then a long head, so files pass the first buffer and the limit.
+    // Now and then a long head, so files pass the first buffer and the limit,
+    // or a long tail behind a Ctrl-Z.
     if (padding & 0x80) raw.append((padding & 0x40) ? 70000 : 5000 + padding, 'a');
     if (padding & 0x20) raw += "\r\n";
     for (size_t i = 2 + token_length; i < size; ++i) raw += byte_of(data[i]);
+    if (padding & 0x10) raw += "\x1A" + std::string(70000 + padding, '\r');
 
     talvex::SimulatedMachine machine;
     machine.add_file("c:\\config.sys", raw);

@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "card_fixture.h"
+#include "system/simulated_machine.h"
 #include "trace_helpers.h"
 
 namespace talvex {
 namespace {
+
+std::string slot_enum_key(int slot) {
+    return "Enum\\ISAPNP\\CSC9836_DEV000" + std::to_string(slot) + "\\FFFFFFFF";
+}
+
+std::string class_key(const std::string& driver) {
+    return "System\\CurrentControlSet\\Services\\Class\\" + driver;
+}
 
 DeviceTable discover(SimulatedMachine& machine) {
     DeviceTable table = {};
@@ -52,28 +60,34 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"TagIgnoresTheLength", "MM\\1" + nul, kRegSz, true, "MM\\1", "<"}),
     [](const ::testing::TestParamInfo<DriverCase>& info) { return std::string(info.param.name); });
 
+// Slots 4 and 5 read their fallback key only when the enum key fails to open.
 TEST(DeviceDiscovery, FallbackKeyOnlyWhenTheEnumKeyFailsToOpen) {
-    SimulatedMachine machine;
-    machine.set_string("Enum\\Root\\*CSC0004\\0000", "Driver", "MEDIA\\0021");
-    machine.add_key(slot_enum_key(5)); // opens, holds no Driver
-    machine.set_string("Enum\\Root\\*CSC0005\\0000", "Driver", "MEDIA\\0022");
-    machine.set_string("Enum\\Root\\*CSC0003\\0000", "Driver", "MEDIA\\0023"); // slot 3 has none
-    const DeviceTable table = discover(machine);
-    EXPECT_TRUE(table.slots[4].present);
-    EXPECT_STREQ(table.slots[4].driver, "MEDIA\\0021");
-    EXPECT_STREQ(table.slots[4].tag, "<0021>");
-    EXPECT_FALSE(table.slots[5].present);
-    EXPECT_FALSE(table.slots[3].present);
-    const auto opens = lines_starting_with(machine.trace, {"RegOpenKeyExA Enum"});
-    const std::vector<std::string> expected = {
-        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF 0x20019 -> 2",
-        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF 0x20019 -> 2",
-        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0002\\FFFFFFFF 0x20019 -> 2",
-        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0003\\FFFFFFFF 0x20019 -> 2",
-        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0004\\FFFFFFFF 0x20019 -> 2",
-        "RegOpenKeyExA Enum\\Root\\*CSC0004\\0000 0x20019 -> 0",
-        "RegOpenKeyExA Enum\\ISAPNP\\CSC9836_DEV0005\\FFFFFFFF 0x20019 -> 0"};
-    EXPECT_EQ(opens, expected);
+    for (const int slot : {4, 5}) {
+        const std::string n = std::to_string(slot);
+        for (const bool enum_key_opens : {false, true}) {
+            SimulatedMachine machine;
+            machine.set_string("Enum\\Root\\*CSC000" + n + "\\0000", "Driver", "MEDIA\\002" + n);
+            machine.set_string("Enum\\Root\\*CSC0003\\0000", "Driver", "MEDIA\\0023");
+            if (enum_key_opens) machine.add_key(slot_enum_key(slot)); // holds no Driver
+            const DeviceTable table = discover(machine);
+            EXPECT_EQ(table.slots[slot].present, !enum_key_opens) << slot;
+            EXPECT_STREQ(table.slots[slot].driver,
+                         enum_key_opens ? "" : ("MEDIA\\002" + n).c_str());
+            EXPECT_STREQ(table.slots[slot].tag, enum_key_opens ? "<" : ("<002" + n + ">").c_str());
+            EXPECT_FALSE(table.slots[3].present) << "slot 3 has no fallback";
+            // Every slot's enum key, then for slots 4 and 5 the fallback where it failed.
+            std::vector<std::string> expected;
+            for (int s = 0; s < 6; ++s) {
+                const bool opens = s == slot && enum_key_opens;
+                expected.push_back("RegOpenKeyExA " + slot_enum_key(s) + " 0x20019 -> " +
+                                   (opens ? "0" : "2"));
+                if (s < 4 || opens) continue;
+                expected.push_back("RegOpenKeyExA Enum\\Root\\*CSC000" + std::to_string(s) +
+                                   "\\0000 0x20019 -> " + (s == slot ? "0" : "2"));
+            }
+            EXPECT_EQ(lines_starting_with(machine.trace, {"RegOpenKeyExA Enum"}), expected);
+        }
+    }
 }
 
 TEST(DeviceDiscovery, InfPathOfClassKeys) {
@@ -107,7 +121,8 @@ TEST(DeviceDiscovery, EmptyRegistryStillLooksUpSixInfPaths) {
     const auto lookups = lines_starting_with(
         machine.trace, {"RegOpenKeyExA System\\CurrentControlSet\\Services\\Class\\ 0x20019"});
     EXPECT_EQ(lookups.size(), 6u);
-    EXPECT_TRUE(lines_starting_with(machine.trace, {"RegQueryValueExA"}).empty());
+    // A key that did not open is neither queried nor closed.
+    EXPECT_TRUE(lines_starting_with(machine.trace, {"RegQueryValueExA", "RegCloseKey"}).empty());
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "card_fixture.h"
+#include "fixture_loader.h"
 #include "registry/device_discovery.h"
 #include "trace_helpers.h"
 
@@ -33,13 +33,13 @@ void run_both_passes(SimulatedMachine& machine, const DeviceTable& table) {
 
 TEST(DriverFileRemoval, FiftyFiveDeletionsInOrderEachAfterItsOwnQuery) {
     SimulatedMachine machine;
-    install_full_registry(machine);
+    fixture::seed(machine, fixture::load("full"));
     DeviceTable table = {};
     discover_device_instances(machine, table);
     machine.trace.clear();
     run_both_passes(machine, table);
 
-    EXPECT_EQ(deleted_paths(machine), golden_lines("deletions_all_slots.txt"));
+    expect_golden("deletions_all_slots.txt", deleted_paths(machine));
     const auto calls = lines_starting_with(
         machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"});
     ASSERT_EQ(calls.size(), 110u);
@@ -48,26 +48,6 @@ TEST(DriverFileRemoval, FiftyFiveDeletionsInOrderEachAfterItsOwnQuery) {
         const std::string capacity = i < 2 * 12 ? " 260" : " 20";
         EXPECT_EQ(calls[i], (system ? "GetSystemDirectoryA" : "GetWindowsDirectoryA") + capacity);
     }
-}
-
-TEST(DriverFileRemoval, DeletesTheCardsFilesAndNothingElse) {
-    SimulatedMachine machine;
-    const char* const kept[] = {"C:\\WINDOWS\\inf\\other.inf", "C:\\WINDOWS\\SYSTEM\\wstream.vxd",
-                                "C:\\WINDOWS\\win.ini"};
-    for (const char* path : kept) machine.add_file(path, "keep");
-    machine.add_file("C:\\WINDOWS\\INF\\OTHER\\TALVEX.INF", "x");
-    machine.add_file("C:\\WINDOWS\\SYSTEM\\VWSTREAM.DLL", "x");
-    machine.add_file("C:\\WINDOWS\\SYSTEM\\wstream.dll", "x");
-    machine.add_file("C:\\WINDOWS\\SYSTEM\\vwstream.vxd", "x");
-    machine.add_file("C:\\WINDOWS\\CS4232C.EXE", "x");
-    run_both_passes(machine, table_with_inf_paths({"talvex.inf", "talvex.inf"}));
-    EXPECT_EQ(machine.files().size(), 3u);
-    for (const char* path : kept) EXPECT_TRUE(machine.has_file(path)) << path;
-    const auto outcomes =
-        lines_starting_with(machine.trace, {"DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd"});
-    EXPECT_EQ(outcomes, (std::vector<std::string>{
-                            "DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd -> deleted",
-                            "DeleteFileA C:\\WINDOWS\\SYSTEM\\vwstream.vxd -> failed"}));
 }
 
 TEST(DriverFileRemoval, EmptyInfPathNamesTheFoldersAndRemovesNothing) {
@@ -97,44 +77,48 @@ TEST(DriverFileRemoval, InfPathsThatCouldLeaveTheFoldersAreNeverDeleted) {
 struct DirectoryCase {
     const char* name;
     std::string windows;
-    std::string first_inf;  // first deletion of the first pass
+    bool fails;             // both queries return 0
+    std::string first_inf;  // first deletion of the first pass; none when empty
     std::string first_list; // first deletion of the Windows-directory list
 };
 
 class DirectoryShape : public ::testing::TestWithParam<DirectoryCase> {};
 
+// No deletion is attempted on a path that does not begin with the directory
+// just delivered; a long one is queried again with room enough.
 TEST_P(DirectoryShape, PathsBeginWithTheDirectoryJustDelivered) {
     const DirectoryCase& c = GetParam();
     SimulatedMachine machine;
     machine.windows_directory = c.windows;
+    machine.system_directory = c.windows + "\\SYSTEM";
+    machine.directory_fails = c.fails;
     run_both_passes(machine, table_with_inf_paths({"t.inf"}));
     const auto paths = deleted_paths(machine);
+    if (c.first_inf.empty()) {
+        EXPECT_EQ(paths, std::vector<std::string>());
+        return;
+    }
     ASSERT_EQ(paths.size(), 55u) << "a long directory still gets every deletion";
     EXPECT_EQ(paths[0], "DeleteFileA " + c.first_inf);
     EXPECT_EQ(paths[12], "DeleteFileA " + c.first_list);
+    EXPECT_EQ(paths[22], "DeleteFileA " + c.windows + "\\SYSTEM\\cs32ba11.drv");
     EXPECT_EQ(paths[43], "DeleteFileA " + c.first_inf) << "second pass, same paths";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, DirectoryShape,
-    ::testing::Values(DirectoryCase{"RootOfDrive", "D:\\", "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
-                      DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH",
-                                    "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf",
-                                    "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
-                      DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123",
-                                    "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
-                                    "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"}),
+    ::testing::Values(
+        DirectoryCase{"RootOfDrive", "D:\\", false, "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
+        DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH", false,
+                      "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf", "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
+        DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123", false,
+                      "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
+                      "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"},
+        DirectoryCase{"LongerThanAnyBuffer", "C:\\" + std::string(270, 'w'), false, "", ""},
+        DirectoryCase{"QueryFails", "C:\\WINDOWS", true, "", ""}),
     [](const ::testing::TestParamInfo<DirectoryCase>& info) {
         return std::string(info.param.name);
     });
-
-TEST(DriverFileRemoval, DirectoryLongerThanAnyBufferDeletesNothing) {
-    SimulatedMachine machine;
-    machine.windows_directory = "C:\\" + std::string(270, 'w');
-    machine.system_directory = machine.windows_directory;
-    run_both_passes(machine, table_with_inf_paths({"t.inf"}));
-    EXPECT_TRUE(deleted_paths(machine).empty());
-}
 
 } // namespace
 } // namespace talvex

@@ -1,43 +1,76 @@
 #include <gtest/gtest.h>
 
 #include "system/simulated_machine.h"
+#include "trace_helpers.h"
 
 namespace talvex {
 namespace {
 
-// The depth-first path: NT-style deletion refuses a key with sub-keys.
-TEST(KeyTreeDeletion, ThreeLevelsGoWholeAndSiblingsStay) {
+const std::string kTop = "Enum\\ISAPNP\\CSC9836_DEV0000";
+
+// A chain of `depth` keys below the instance key, each named `name` + level.
+std::string chain(size_t depth, const std::string& name) {
+    std::string path = kTop + "\\FFFFFFFF";
+    for (size_t level = 0; level < depth; ++level) path += "\\" + name + std::to_string(level);
+    return path;
+}
+
+struct TreeCase {
+    const char* name;
+    std::vector<std::string> keys; // below or beside the key deleted
+};
+
+class KeyTree : public ::testing::TestWithParam<std::tuple<TreeCase, bool>> {};
+
+// The whole tree goes on both families; the keys beside it stay.
+TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
+    const auto& [tree, nt] = GetParam();
     SimulatedMachine machine;
-    machine.nt_key_deletion = true;
-    machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF\\Sub\\Deeper");
-    machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0000\\A");
-    // Sibling names that grow in length, which trips an enumeration that
-    // does not reset the name length.
-    machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0000\\BB\\CCCCCCCCCCCC");
-    machine.set_string("Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF", "Driver", "MEDIA\\0001");
-    machine.add_key("Enum\\ISAPNP\\CSC9836_DEV00001");
+    machine.nt_key_deletion = nt;
+    for (const std::string& key : tree.keys) machine.add_key(key);
+    machine.add_key(kTop + "1");
     machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF");
 
-    EXPECT_EQ(machine.reg_delete_key("Enum\\ISAPNP\\CSC9836_DEV0000"), 0);
+    EXPECT_EQ(machine.reg_delete_key(kTop.c_str()), 0);
 
-    EXPECT_FALSE(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0000"));
+    const std::string folded = fold_name(kTop);
     for (const auto& entry : machine.keys()) {
-        EXPECT_EQ(entry.first.find("csc9836_dev0000\\"), std::string::npos) << entry.first;
+        EXPECT_NE(entry.first.rfind(folded + "\\", 0), 0u) << entry.first;
     }
-    EXPECT_TRUE(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV00001"));
+    EXPECT_FALSE(machine.has_key(kTop));
+    EXPECT_TRUE(machine.has_key(kTop + "1"));
     EXPECT_TRUE(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF"));
-    EXPECT_TRUE(machine.has_key("Enum\\ISAPNP"));
     EXPECT_EQ(machine.open_handles(), 0u);
 }
 
-TEST(KeyTreeDeletion, MissingKeyFailsAndChangesNothing) {
+INSTANTIATE_TEST_SUITE_P(
+    Trees, KeyTree,
+    ::testing::Combine(
+        ::testing::Values(
+            // Sibling names that grow trip a walk that does not reset the name length.
+            TreeCase{"GrowingSiblings",
+                     {kTop + "\\FFFFFFFF\\Sub\\Deeper", kTop + "\\A", kTop + "\\BB\\CCCCCCCCCCCC"}},
+            TreeCase{"FortyLevels", {chain(40, "L"), chain(3, "M")}},
+            // Over 2,000 characters from HKEY_LOCAL_MACHINE, names of 255.
+            TreeCase{"LongPathAndNames", {chain(8, std::string(254, 'n'))}},
+            TreeCase{"HighBytesInNames", {chain(3, "Caf\xE9\xA0\xFF"), kTop + "\\\x81\x40"}}),
+        ::testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) ? "_NtStyle" : "_Windows95");
+    });
+
+TEST(KeyTreeDeletion, MissingKeyIsNeverEnumeratedNorClosed) {
     for (bool nt : {false, true}) {
         SimulatedMachine machine;
         machine.nt_key_deletion = nt;
         machine.add_key("Enum\\Root\\MEDIA\\0022");
-        const size_t before = machine.keys().size();
-        EXPECT_NE(machine.reg_delete_key("Enum\\Root\\MEDIA\\0020"), 0);
-        EXPECT_EQ(machine.keys().size(), before);
+        EXPECT_EQ(machine.reg_delete_key("Enum\\Root\\MEDIA\\0020"), 2);
+        EXPECT_EQ(machine.trace,
+                  (std::vector<std::string>{"  RegDeleteKeyA Enum\\Root\\MEDIA\\0020 -> 2",
+                                            "  RegOpenKeyExA Enum\\Root\\MEDIA\\0020 0x20019 -> 2",
+                                            "RegDeleteKeyA Enum\\Root\\MEDIA\\0020 -> 2"}));
+        EXPECT_TRUE(machine.has_key("Enum\\Root\\MEDIA\\0022"));
     }
 }
 

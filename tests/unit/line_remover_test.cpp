@@ -71,46 +71,68 @@ TEST(RemoveLineFiles, FileWithoutTheTokenIsReadOnceAndNeverOpenedForWriting) {
     EXPECT_TRUE(lines_starting_with(machine.trace, {"OpenRewrite"}).empty());
 }
 
-TEST(RemoveLineFiles, MissingFileIsNotCreatedAndReadOnlyFileStays) {
+TEST(RemoveLineFiles, FileThatDoesNotOpenIsNeitherReadNorClosedNorCreated) {
     SimulatedMachine machine;
     machine.add_file("c:\\autoexec.bat", "cs4232c\r\n", true);
     remove_line_containing(machine, kPath, "cs4232c");
+    EXPECT_EQ(machine.trace, std::vector<std::string>{"OpenRead c:\\config.sys -> failed"});
     remove_line_containing(machine, "c:\\autoexec.bat", "cs4232c");
     EXPECT_FALSE(machine.has_file(kPath));
     EXPECT_EQ(machine.file_bytes("c:\\autoexec.bat"), "cs4232c\r\n");
 }
 
-std::string numbered_lines(size_t count, size_t token_line) {
+constexpr size_t kLimit = 64 * 1024; // the longest text edited, in bytes
+
+// Lines whose text, each with one line end, is `size` bytes; the token's second.
+std::vector<std::string> lines_of(size_t size) {
+    std::vector<std::string> lines = {"REM 0", "DEVICE=CS4232C.EXE"};
+    size_t length = 25;
+    for (; length + 160 < size; length += 80) lines.push_back(std::string(79, 'x'));
+    lines.push_back(std::string(size - length - 1, 'y'));
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines, const std::string& end,
+                   size_t left_out = 99999) {
     std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += (i == token_line ? "DEVICE=C:\\CS4232C.EXE " : "REM line ") + std::to_string(i);
-        text += "\r\n";
-    }
+    for (size_t i = 0; i < lines.size(); ++i) text += i == left_out ? "" : lines[i] + end;
     return text;
 }
 
-TEST(RemoveLineFiles, FilesBeyondTheFirstBufferAreHandledWhole) {
-    for (size_t lines : {400, 1200, 4000}) { // about 5 KiB, 16 KiB and 59 KiB
-        const std::string before = numbered_lines(lines, lines - 2);
-        ASSERT_LE(before.size(), kLargestEditedFile);
-        SimulatedMachine machine;
-        machine.add_file(kPath, before);
-        remove_line_containing(machine, kPath, "CS4232C");
-        std::string expected = before;
-        const size_t start = expected.find("DEVICE=");
-        expected.erase(start - 2, expected.find("\r\n", start) - start + 2);
-        EXPECT_EQ(machine.file_bytes(kPath), expected) << lines;
-    }
-}
+struct LimitCase {
+    const char* name;
+    size_t text_size;
+    std::string line_end;
+    std::string tail; // behind the text on disk
+    bool edited;
+};
 
-TEST(RemoveLineFiles, FileLargerThanTheLimitIsLeftUnchanged) {
-    std::string before = numbered_lines(10, 1);
-    before += std::string(kLargestEditedFile, 'x');
+class TextLimit : public ::testing::TestWithParam<LimitCase> {};
+
+// The limit is on the text, the bytes before the first Ctrl-Z with CR-LF
+// counted once, not on the size of the file.
+TEST_P(TextLimit, TextThatFitsIsEditedWholeAndALongerOneIsLeft) {
+    const LimitCase& c = GetParam();
+    const std::string before = joined(lines_of(c.text_size), c.line_end) + c.tail;
     SimulatedMachine machine;
     machine.add_file(kPath, before);
     remove_line_containing(machine, kPath, "CS4232C");
-    EXPECT_EQ(machine.file_bytes(kPath), before);
+    EXPECT_EQ(machine.file_bytes(kPath),
+              c.edited ? joined(lines_of(c.text_size), "\r\n", 1) : before);
 }
+
+const std::string kLongTail = "\x1A" + std::string(70000, 't');
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, TextLimit,
+    ::testing::Values(LimitCase{"LfTextAtTheLimit", kLimit, "\n", "", true},
+                      LimitCase{"LfTextOneOver", kLimit + 1, "\n", "", false},
+                      LimitCase{"CrLfTextAtTheLimit", kLimit, "\r\n", "", true},
+                      LimitCase{"CrLfTextOneOver", kLimit + 1, "\r\n", "", false},
+                      LimitCase{"EarlyCtrlZBeforeALongTail", 200, "\r\n", kLongTail, true},
+                      LimitCase{"CtrlZAtTheLimit", kLimit, "\r\n", kLongTail, true},
+                      LimitCase{"CtrlZOneOver", kLimit + 1, "\r\n", kLongTail, false}),
+    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
 
 struct FaultCase {
     const char* name;
@@ -120,8 +142,11 @@ struct FaultCase {
 class RewriteFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(RewriteFault, FileHoldsItsOldBytes) {
+    // Line ends as they come; LF-only lines that grow when rewritten; a long
+    // tail behind a Ctrl-Z that was never read into a buffer.
     for (const std::string& before :
-         {std::string("a\r\ncs4232c\r\nb\r\n"), std::string("a\nb\nc\nd\ncs4232c\n")}) {
+         {std::string("a\r\ncs4232c\r\nb\r\n"), std::string(40, '\n') + "cs4232c",
+          "a\r\ncs4232c\r\nb\r\n\x1A" + std::string(200000, 't')}) {
         SimulatedMachine machine;
         machine.add_file(kPath, before);
         machine.faults = GetParam().faults;
@@ -131,23 +156,16 @@ TEST_P(RewriteFault, FileHoldsItsOldBytes) {
     }
 }
 
-SimulatedMachine::Faults fault(bool open_fails, bool write_fails, long short_limit,
-                               bool read_fails = false) {
-    SimulatedMachine::Faults f;
-    f.open_rewrite_fails = open_fails;
-    f.write_fails = write_fails;
-    f.short_write_limit = short_limit;
-    f.read_fails = read_fails;
-    return f;
-}
+using Faults = SimulatedMachine::Faults;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, RewriteFault,
-    ::testing::Values(FaultCase{"OpenForRewritingFails", fault(true, false, -1)},
-                      FaultCase{"WriteFails", fault(false, true, -1)},
-                      FaultCase{"WriteComesUpShort", fault(false, false, 3)},
-                      FaultCase{"NothingWritten", fault(false, false, 0)},
-                      FaultCase{"ReadFails", fault(false, false, -1, true)}),
+    ::testing::Values(FaultCase{"OpenForRewritingFails", Faults{.open_rewrite_fails = true}},
+                      FaultCase{"WriteFails", Faults{.write_fails = true}},
+                      FaultCase{"WriteComesUpShort", Faults{.short_write_limit = 3}},
+                      FaultCase{"NothingWritten", Faults{.short_write_limit = 0}},
+                      FaultCase{"WriteStopsOneByteShort", Faults{.short_write_by = 1}},
+                      FaultCase{"ReadFails", Faults{.read_fails = true}}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 } // namespace

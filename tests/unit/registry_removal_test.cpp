@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "card_fixture.h"
+#include "fixture_loader.h"
 #include "registry/device_discovery.h"
 #include "trace_helpers.h"
 
@@ -21,26 +21,14 @@ void discover_and_remove(SimulatedMachine& machine) {
 
 class RegistryRemoval : public ::testing::TestWithParam<bool> {};
 
-TEST_P(RegistryRemoval, AllSixSlotsGiveTheFullTraceAndAnEmptyCard) {
+// Every call of discovery and removal on the full installation, in order:
+// both key-deletion families make the same calls with the same results.
+TEST_P(RegistryRemoval, FullInstallationGivesTheGoldenTrace) {
     SimulatedMachine machine;
     machine.nt_key_deletion = GetParam();
-    install_full_registry(machine);
-    machine.set_string(kRunKey, "Other", "keep.exe");
-    machine.add_key(class_key("MEDIA\\0009"));
-    machine.add_key(std::string(kMediaResources) + "wave\\other.drv<0009>");
-
+    fixture::seed(machine, fixture::load("full"));
     discover_and_remove(machine);
-
-    EXPECT_EQ(lines_starting_with(machine.trace, kRegistryCalls),
-              golden_lines("registry_all_slots.txt"));
-    for (int slot = 0; slot < 6; ++slot) EXPECT_FALSE(machine.has_key(slot_enum_key(slot)));
-    EXPECT_FALSE(machine.has_key("Enum\\Root\\*CSC0004"));
-    EXPECT_FALSE(machine.has_value(kRunKey, "Talvexhst"));
-    // What belongs to other devices and programs stays.
-    EXPECT_TRUE(machine.has_value(kRunKey, "Other"));
-    EXPECT_TRUE(machine.has_key(class_key("MEDIA\\0009")));
-    EXPECT_TRUE(machine.has_key(std::string(kMediaResources) + "wave\\other.drv<0009>"));
-    EXPECT_TRUE(machine.has_key("Enum\\Root\\MEDIA"));
+    expect_golden("registry_all_slots.txt", lines_starting_with(machine.trace, kRegistryCalls));
 }
 
 INSTANTIATE_TEST_SUITE_P(KeyDeletion, RegistryRemoval, ::testing::Values(false, true),
@@ -50,15 +38,17 @@ INSTANTIATE_TEST_SUITE_P(KeyDeletion, RegistryRemoval, ::testing::Values(false, 
 
 TEST(RegistryRemovalSteps, NoSlotPresentGivesFourteenDeletionsAndTheValue) {
     SimulatedMachine machine;
-    machine.set_string(kRunKey, "Talvexhst", "x");
+    machine.set_string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Talvexhst", "x");
     discover_and_remove(machine);
     const auto deletions = lines_starting_with(machine.trace, {"RegDeleteKeyA"});
     EXPECT_EQ(deletions.size(), 14u);
     EXPECT_EQ(deletions[8], "RegDeleteKeyA Enum\\Root\\MEDIA\\0020 -> 2");
     EXPECT_EQ(deletions[10], "RegDeleteKeyA System\\CurrentControlSet\\Control\\MediaResources\\"
                              "Dream -> 2");
-    EXPECT_EQ(lines_starting_with(machine.trace, {"RegDeleteValueA"}),
-              std::vector<std::string>{"RegDeleteValueA Talvexhst -> 0"});
+    EXPECT_EQ(lines_starting_with(machine.trace, {"RegOpenKeyExA SOFTWARE", "RegDeleteValueA"}),
+              (std::vector<std::string>{
+                  "RegOpenKeyExA SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run 0x2 -> 0",
+                  "RegDeleteValueA Talvexhst -> 0"}));
 }
 
 TEST(RegistryRemovalSteps, RunKeyThatDoesNotOpenDeletesAndClosesNothing) {
@@ -67,6 +57,9 @@ TEST(RegistryRemovalSteps, RunKeyThatDoesNotOpenDeletesAndClosesNothing) {
     remove_registry_entries(machine, table);
     EXPECT_TRUE(lines_starting_with(machine.trace, {"RegDeleteValueA", "RegCloseKey"}).empty());
 }
+
+const std::string kClass = "System\\CurrentControlSet\\Services\\Class\\";
+const std::string kRes = "System\\CurrentControlSet\\Control\\MediaResources\\";
 
 struct SlotCase {
     const char* name;
@@ -77,9 +70,12 @@ struct SlotCase {
 
 class SlotBlock : public ::testing::TestWithParam<SlotCase> {};
 
+// The Class key and a whole class are never deleted; every key below a class
+// that the driver value names is.
 TEST_P(SlotBlock, DeletesOnlyWhatThePresentSlotNames) {
     const SlotCase& c = GetParam();
     SimulatedMachine machine;
+    machine.add_key(kClass + "MEDIA\\0005\\abcdefgh");
     DeviceTable table = {};
     DeviceSlot& slot = table.slots[c.slot];
     slot.present = true;
@@ -94,16 +90,19 @@ TEST_P(SlotBlock, DeletesOnlyWhatThePresentSlotNames) {
     deletions.erase(deletions.begin(), deletions.begin() + 10);
     deletions.resize(c.deletions.size());
     EXPECT_EQ(deletions, c.deletions);
+    EXPECT_TRUE(machine.has_key(kClass + "MEDIA"));
+    const std::string instance = fold_name(kClass + "MEDIA\\0005\\abcdefgh\\");
+    const bool named = std::any_of(c.deletions.begin(), c.deletions.end(), [&](auto& deleted) {
+        return instance.rfind(fold_name(deleted) + "\\", 0) == 0;
+    });
+    EXPECT_EQ(machine.has_key(instance.substr(0, instance.size() - 1)), !named);
 }
-
-const std::string kClass = "System\\CurrentControlSet\\Services\\Class\\";
-const std::string kRes = kMediaResources;
 
 INSTANTIATE_TEST_SUITE_P(
     Slots, SlotBlock,
     ::testing::Values(
-        SlotCase{"Slot2OnlyClassKey", 2, "MEDIA\\0003", {kClass + "MEDIA\\0003"}},
-        SlotCase{"Slot5OnlyClassKey", 5, "MEDIA\\0004", {kClass + "MEDIA\\0004"}},
+        SlotCase{"Slot2OnlyClassKey", 2, "MEDIA\\0005", {kClass + "MEDIA\\0005"}},
+        SlotCase{"Slot5OnlyClassKey", 5, "MEDIA\\0005", {kClass + "MEDIA\\0005"}},
         SlotCase{"Slot4TagFollowsFileName",
                  4,
                  "MEDIA\\0005",
@@ -113,24 +112,18 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  "MEDIA\\05",
                  {kClass + "MEDIA\\05", kRes + "joystick\\msjstick.drv<05"}},
-        SlotCase{"EmptyDriverNeverNamesTheClassKey", 1, "", {kRes + "joystick\\msjstick.drv<"}},
-        SlotCase{"WholeClassIsNeverDeleted",
+        SlotCase{"ThreeSegments", 2, "MEDIA\\0005\\abcdefgh", {kClass + "MEDIA\\0005\\abcdefgh"}},
+        SlotCase{"LowerCaseNamesTheSameKey", 5, "media\\0005", {kClass + "media\\0005"}},
+        SlotCase{"EmptyNeverNamesTheClassKey", 1, "", {kRes + "joystick\\msjstick.drv<"}},
+        SlotCase{"OneSegmentIsAWholeClass",
                  3,
                  "MEDIA",
                  {kRes + "midi\\csmidi.drv<", kRes + "midi\\cwbmidi.drv<"}},
-        SlotCase{"TwoBackslashesAreNoInstance", 2, "MEDIA\\00\\1", {}},
-        SlotCase{"TrailingBackslashIsNoInstance", 2, "MEDIA\\", {}},
-        SlotCase{"LeadingBackslashIsNoInstance", 2, "\\0005", {}}),
+        SlotCase{"TrailingBackslash", 2, "MEDIA\\", {}},
+        SlotCase{"LeadingBackslash", 2, "\\0005", {}},
+        SlotCase{"DoubledBackslash", 2, "MEDIA\\\\0005", {}},
+        SlotCase{"LeadingBackslashBeforeAnInstance", 2, "\\MEDIA\\0005", {}}),
     [](const ::testing::TestParamInfo<SlotCase>& info) { return std::string(info.param.name); });
-
-TEST(RegistryRemovalSteps, PresentSlotWithEmptyDriverKeepsTheClassKey) {
-    SimulatedMachine machine;
-    machine.set_string(slot_enum_key(0), "Driver", "");
-    machine.add_key(class_key("MEDIA\\0001"));
-    discover_and_remove(machine);
-    EXPECT_TRUE(machine.has_key("System\\CurrentControlSet\\Services\\Class"));
-    EXPECT_TRUE(machine.has_key(class_key("MEDIA\\0001")));
-}
 
 } // namespace
 } // namespace talvex

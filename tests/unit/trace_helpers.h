@@ -1,7 +1,10 @@
 #pragma once
 // Reading the simulated machine's call record in tests.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,13 +36,33 @@ inline std::vector<std::string> call_arguments(const std::vector<std::string>& t
     return arguments;
 }
 
-inline std::vector<std::string> golden_lines(const std::string& name) {
-    std::ifstream in(std::string(TALVEX_GOLDEN_DIR) + "/" + name);
-    std::vector<std::string> lines;
+// Compares `actual` with a golden file and reports the first line that
+// differs. With TALVEX_UPDATE_GOLDEN=1 it rewrites the file from `actual`
+// instead, keeping the file's leading comment.
+inline void expect_golden(const std::string& name, const std::vector<std::string>& actual) {
+    const std::string path = std::string(TALVEX_GOLDEN_DIR) + "/" + name;
+    std::vector<std::string> comment, golden;
+    std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line[0] != '#') lines.push_back(line);
+        (!line.empty() && line[0] == '#' ? comment : golden).push_back(line);
     }
-    return lines;
+    const char* update = std::getenv("TALVEX_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+        std::ofstream out(path, std::ios::binary);
+        for (const auto& lines : {comment, actual}) {
+            for (const std::string& line : lines) out << line << "\n";
+        }
+        return;
+    }
+    for (size_t i = 0; i < std::max(golden.size(), actual.size()); ++i) {
+        const std::string want = i < golden.size() ? golden[i] : "(end of file)";
+        const std::string have = i < actual.size() ? actual[i] : "(nothing)";
+        if (want != have) {
+            ADD_FAILURE() << name << ": entry " << i + 1 << " differs\n  golden: " << want
+                          << "\n  actual: " << have;
+            return;
+        }
+    }
 }
 
 } // namespace talvex

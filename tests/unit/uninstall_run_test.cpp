@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "system/simulated_machine.h"
+#include "fixture_loader.h"
 #include "trace_helpers.h"
 
 namespace talvex {
 namespace {
 
-constexpr int kIdYes = 6;
+// The buttons' results as Windows gives them.
+constexpr int kYes = 6, kNo = 7;
 
 void install_some_card(SimulatedMachine& machine) {
     machine.set_string("Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF", "Driver", "MEDIA\\0005");
@@ -51,21 +52,21 @@ TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, RunFlow,
-    ::testing::Values(FlowCase{"AnswerNo", "talvexun.exe", {kIdNo}, false, 1},
-                      FlowCase{"AnswerYes", "talvexun.exe", {kIdYes}, true, 2},
-                      FlowCase{"BoxCannotBeShown", "talvexun.exe", {0, kIdYes}, true, 2},
-                      FlowCase{"SilentWithAnyTail", "talvexun.exe x", {kIdNo}, true, 0},
-                      FlowCase{"SilentWithOptionLikeWord", "\"talvexun.exe\" /?", {}, true, 0}),
+    ::testing::Values(FlowCase{"AnswerNo", "talvexun.exe", {kNo}, false, 1},
+                      FlowCase{"AnswerYes", "talvexun.exe", {kYes}, true, 2},
+                      FlowCase{"BoxCannotBeShown", "talvexun.exe", {0, kYes}, true, 2},
+                      FlowCase{"SilentWithAnyTail", "talvexun.exe x", {kNo}, true, 0},
+                      FlowCase{"SilentWithOptionLikeWord", "\"talvexun.exe\" /?", {}, true, 0},
+                      FlowCase{"SilentWithAHighByte", "talvexun.exe \xA0", {kNo}, true, 0}),
     [](const ::testing::TestParamInfo<FlowCase>& info) { return std::string(info.param.name); });
 
 TEST(RunFlow, NoEndsTheProcessBeforeAnythingIsReadOrChanged) {
     SimulatedMachine machine;
-    machine.box_answers = {kIdNo};
+    machine.box_answers = {kNo};
     uninstall_run(machine);
     const std::vector<std::string> expected = {
         "GetUserDefaultLangID",
-        "MessageBoxExA \"Do you really want to uninstall your sound card ?\" \"Talvex\" 0x1014 "
-        "1033",
+        "MessageBoxExA \"" + fixture::messages().at("en").prompt + "\" \"Talvex\" 0x1014 1033",
         "ExitProcess 0"};
     EXPECT_EQ(machine.trace, expected);
 }
@@ -76,10 +77,9 @@ TEST(RunFlow, BoxesCarryTheChosenTextsStylesAndLanguage) {
     uninstall_run(machine);
     const auto boxes = lines_starting_with(machine.trace, {"MessageBoxExA"});
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0],
-              "MessageBoxExA \"Weet u zeker dat u de geluidskaart wilt de-installeren ?\" "
-              "\"Talvex\" 0x1014 1043");
-    EXPECT_EQ(boxes[1], "MessageBoxExA \"    De-installatie voltooid.   \" \"Talvex\" 0x1040 1043");
+    const fixture::Messages dutch = fixture::messages().at("nl");
+    EXPECT_EQ(boxes[0], "MessageBoxExA \"" + dutch.prompt + "\" \"Talvex\" 0x1014 1043");
+    EXPECT_EQ(boxes[1], "MessageBoxExA \"" + dutch.completion + "\" \"Talvex\" 0x1040 1043");
     // The confirmation comes before any machine access, the completion after all of it.
     EXPECT_EQ(machine.trace[1], boxes[0]);
     EXPECT_EQ(machine.trace[machine.trace.size() - 2], boxes[1]);

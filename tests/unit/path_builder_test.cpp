@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "system/text.h"
+
+namespace talvex {
+namespace {
+
+TEST(PathBuilder, EmptyAtFirstThenAppendsInOrder) {
+    char buffer[16];
+    PathBuilder path(buffer, sizeof buffer);
+    EXPECT_STREQ(path.c_str(), "");
+    EXPECT_TRUE(path.ok());
+    path.append("C:\\").append("").append("WIN");
+    EXPECT_STREQ(path.c_str(), "C:\\WIN");
+    EXPECT_TRUE(path.ok());
+}
+
+// Fifteen characters fit in sixteen bytes; the sixteenth marks the path as
+// overflowed for good, and nothing is written past the buffer.
+TEST(PathBuilder, OverflowIsMarkedAndNeverWritesPastTheBuffer) {
+    for (const size_t length : {15, 16, 40}) {
+        char memory[24];
+        std::fill(std::begin(memory), std::end(memory), '#');
+        PathBuilder path(memory, 16);
+        path.append(std::string(length, 'p').c_str());
+        EXPECT_EQ(path.ok(), length <= 15) << length;
+        path.append("");
+        EXPECT_EQ(path.ok(), length <= 15) << length;
+        EXPECT_EQ(std::string(path.c_str()), std::string(std::min<size_t>(length, 15), 'p'));
+        EXPECT_EQ(std::string(memory + 16, 8), std::string(8, '#')) << length;
+    }
+}
+
+} // namespace
+} // namespace talvex
