@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: unit tests under the sanitizers, the PE check of the exe,
-# short fuzzing runs, and the end-to-end tests under Wine. Installs what is
+# a reproducible build, short fuzzing runs, and the end-to-end tests under Wine. Installs what is
 # missing first (as root). Ends with one line: "all: N passed, N failed, N skipped";
 # a stage is skipped only where the machine cannot run it (exit code 77).
 set -uo pipefail
@@ -37,6 +37,7 @@ pe_check_rejects() {
 stage "unit tests" ctest --preset host
 stage "PE check" pe_check
 stage "PE check rejects a forbidden exe" pe_check_rejects
+stage "reproducible build" ./scripts/reproducible.sh
 stage "fuzzing" ./scripts/fuzz.sh "${TALVEX_FUZZ_SECONDS:-30}"
 stage "end-to-end under Wine" ./scripts/e2e.sh
 echo "all: $passed passed, $failed failed, $skipped skipped"

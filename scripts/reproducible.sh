@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Checks that a build is reproducible: the working tree's files, copied into
+# two directories of different paths, each build talvexun.exe and pack the
+# release, and the exes and the zips must be the same bytes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Only the packing gets the commit's time: the build must be reproducible by
+# itself (ld would take its time stamp from SOURCE_DATE_EPOCH too).
+epoch=$(git log -1 --format=%ct 2>/dev/null || echo 315532800)
+unset SOURCE_DATE_EPOCH
+version=$(sed -n 's/^project(talvexun VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+trees=("$work/a" "$work/a much/longer path to/the second tree")
+for tree in "${trees[@]}"; do
+    mkdir -p "$tree"
+    git ls-files -z --cached --others --exclude-standard |
+        while IFS= read -r -d '' f; do [ -f "$f" ] && printf '%s\0' "$f"; done |
+        xargs -0 cp --parents -t "$tree"
+    (cd "$tree" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target talvexun >/dev/null &&
+        SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe release/README.TXT.in "$version" dist >/dev/null)
+done
+for f in build/win32/talvexun.exe "dist/talvexun-$version.zip" dist/SHA256SUMS; do
+    if ! cmp "${trees[0]}/$f" "${trees[1]}/$f"; then
+        echo "reproducible: $f differs between two builds of the same sources"
+        exit 1
+    fi
+done
+echo "reproducible: talvexun.exe $(sha256sum <"${trees[0]}/build/win32/talvexun.exe" | cut -c1-16)... and the release, the same from two directories"
