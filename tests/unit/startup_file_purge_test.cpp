@@ -107,20 +107,33 @@ INSTANTIATE_TEST_SUITE_P(
                   "rem\r\nC:\\WINDOWS\\cs4232c.exe\r\n", "", "\r\nPATH C:\\\r\n", "rem\r\n"}),
     [](const ::testing::TestParamInfo<PurgeCase>& info) { return std::string(info.param.name); });
 
-TEST(StartupFilePurge, WindowsDirectoryAtTheRootGivesADoubledBackslash) {
-    SimulatedMachine machine;
-    machine.windows_directory = "C:\\";
-    purge_startup_files(machine);
-    EXPECT_EQ(opened_for_reading(machine).back(), "C:\\\\dosstart.bat");
-}
-
-TEST(StartupFilePurge, LongWindowsDirectoryIsQueriedAgainWithRoom) {
-    SimulatedMachine machine;
-    machine.windows_directory = "C:\\Windows\\TalvexUser0123"; // 25 characters
-    purge_startup_files(machine);
-    EXPECT_EQ(opened_for_reading(machine).back(), "C:\\Windows\\TalvexUser0123\\dosstart.bat");
-    EXPECT_EQ(lines_starting_with(machine.trace, {"GetWindowsDirectoryA"}),
-              (std::vector<std::string>{"GetWindowsDirectoryA 20", "GetWindowsDirectoryA 260"}));
+// dosstart.bat's path begins with the directory just delivered, or is not
+// composed at all.
+TEST(StartupFilePurge, DosstartPathFollowsTheWindowsDirectory) {
+    const struct {
+        std::string directory;
+        bool fails;
+        std::string path;
+        std::vector<std::string> queries;
+    } cases[] = {
+        {"C:\\", false, "C:\\\\dosstart.bat", {"GetWindowsDirectoryA 20"}},
+        {"C:\\Windows\\TalvexUser0123",
+         false,
+         "C:\\Windows\\TalvexUser0123\\dosstart.bat",
+         {"GetWindowsDirectoryA 20", "GetWindowsDirectoryA 260"}},
+        {"C:\\WINDOWS",
+         true,
+         "c:\\autoexec.bat",
+         {"GetWindowsDirectoryA 20", "GetWindowsDirectoryA 260"}},
+    };
+    for (const auto& c : cases) {
+        SimulatedMachine machine;
+        machine.windows_directory = c.directory;
+        machine.directory_fails = c.fails;
+        purge_startup_files(machine);
+        EXPECT_EQ(opened_for_reading(machine).back(), c.path);
+        EXPECT_EQ(lines_starting_with(machine.trace, {"GetWindowsDirectoryA"}), c.queries);
+    }
 }
 
 } // namespace
