@@ -133,8 +133,9 @@ def main():
         for f in tree_files(repo):
             (root / f).parent.mkdir(parents=True, exist_ok=True)
             shutil.copy2(repo / f, root / f)
-        subprocess.run(["cmake", "--preset", "host"], cwd=root, check=True,
-                       stdout=subprocess.DEVNULL)
+        # ccache makes the rebuild of a restored file a cache hit.
+        subprocess.run(["cmake", "--preset", "host", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"],
+                       cwd=root, check=True, stdout=subprocess.DEVNULL)
         build = ["cmake", "--build", "build/host", "--target", "unit_tests"]
         tests = [str(root / "build/host/tests/unit_tests"), "--gtest_brief=1"]
         if run(build, root, 1200) != 0 or run(tests, root, 300) != 0:
@@ -150,17 +151,21 @@ def main():
         rest = [m for m in pool if m not in order]
         rng.shuffle(rest)
         order += rest
-        wanted = len(order) if args.all else args.count
         print(f"mutation: seed {args.seed}, {len(pool)} possible mutants in {len(by_file)} files")
 
+        # The sample, run file by file so that each file is rebuilt as few
+        # times as possible; a stillborn mutant is replaced by the next one.
+        wanted = len(order) if args.all else min(args.count, len(order))
+        queue, spare = sorted(order[:wanted]), order[wanted:]
         killed, survived, stillborn = 0, [], 0
-        for mutant in order:
-            if killed + len(survived) >= wanted:
-                break
+        while queue:
+            mutant = queue.pop(0)
             original = apply(root, mutant)
             try:
                 if run(build, root, 1200) != 0:
                     stillborn += 1
+                    if spare:
+                        queue.append(spare.pop(0))
                     continue
                 outcome = run(tests, root, 120)
             finally:
