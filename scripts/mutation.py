@@ -125,6 +125,7 @@ def main():
     parser.add_argument("--seed", type=int, required=True)
     parser.add_argument("--count", type=int, default=170)
     parser.add_argument("--all", action="store_true", help="every mutant, not a sample")
+    parser.add_argument("--shard", default="0/1", help="K/N: only every Nth mutant, from the Kth")
     args = parser.parse_args()
     repo = Path(__file__).resolve().parent.parent
     work = Path(tempfile.mkdtemp(prefix="talvex-mutation-"))
@@ -151,6 +152,8 @@ def main():
         rest = [m for m in pool if m not in order]
         rng.shuffle(rest)
         order += rest
+        shard, shards = map(int, args.shard.split("/"))
+        order = order[shard::shards]
         print(f"mutation: seed {args.seed}, {len(pool)} possible mutants in {len(by_file)} files")
 
         # The sample, run file by file so that each file is rebuilt as few

@@ -57,7 +57,7 @@ void form_tag(DeviceSlot& slot) {
 
 void read_inf_path(SystemServices& sys, DeviceSlot& slot) {
     char path[64];
-    static_assert(sizeof path > text_length(kClassKeyPrefix) + kLongestValue);
+    static_assert(sizeof path > text_length(kClassKeyPrefix) + kValueCapacity - 1);
     PathBuilder key_path(path, sizeof path);
     key_path.append(kClassKeyPrefix).append(slot.driver);
     RegKey key = 0;

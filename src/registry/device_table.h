@@ -4,7 +4,6 @@ namespace talvex {
 
 constexpr unsigned kSlotCount = 6;
 constexpr unsigned kValueCapacity = 20; // registry values are read with 20 bytes
-constexpr unsigned kLongestValue = kValueCapacity - 1;
 constexpr unsigned kTagLength = 6; // "<", four bytes of the driver value, ">"
 
 struct DeviceSlot {

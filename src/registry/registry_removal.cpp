@@ -76,7 +76,7 @@ constexpr unsigned longest_resource_entry() {
 // Room for a class key with a 19-character driver value, and for every
 // resource entry with its tag, each with its terminator.
 constexpr unsigned kKeyPathCapacity = 100;
-static_assert(kKeyPathCapacity > text_length(kClassKeyPrefix) + kLongestValue);
+static_assert(kKeyPathCapacity > text_length(kClassKeyPrefix) + kValueCapacity - 1);
 static_assert(kKeyPathCapacity > longest_resource_entry() + kTagLength);
 
 void delete_composed(SystemServices& sys, const PathBuilder& path) {

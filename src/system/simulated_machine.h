@@ -14,6 +14,12 @@
 
 namespace talvex {
 
+// What Windows answers where the simulated machine must say no.
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorMoreData = 234;
+constexpr long kErrorNoMoreItems = 259;
+
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegBinary = 3;
 

@@ -11,10 +11,6 @@ using FileHandle = uintptr_t; // an open file; 0 means the open failed
 constexpr uint32_t kKeyRead = 0x20019; // KEY_READ
 constexpr uint32_t kKeySetValue = 0x2; // KEY_SET_VALUE
 constexpr long kErrorSuccess = 0;
-constexpr long kErrorFileNotFound = 2;
-constexpr long kErrorAccessDenied = 5;
-constexpr long kErrorMoreData = 234;
-constexpr long kErrorNoMoreItems = 259;
 constexpr int kIdNo = 7;
 
 class SystemServices {

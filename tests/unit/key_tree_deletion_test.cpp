@@ -41,6 +41,20 @@ TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
     EXPECT_TRUE(machine.has_key(kTop + "1"));
     EXPECT_TRUE(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF"));
     EXPECT_EQ(machine.open_handles(), 0u);
+    EXPECT_EQ(machine.trace.size() == 2u, !nt) << "Windows 95 deletes the tree in one call";
+}
+
+// 512 levels below the deleted key go; deeper than the registry can nest,
+// where only a ring of links could lead, the walk stops and the key stays.
+TEST(KeyTreeDeletion, WalkStopsBelowTheDeepestLevel) {
+    for (const size_t depth : {511, 512}) { // FFFFFFFF and `depth` more levels
+        SimulatedMachine machine;
+        machine.nt_key_deletion = true;
+        machine.add_key(chain(depth, "k"));
+        EXPECT_EQ(machine.reg_delete_key(kTop.c_str()) == 0, depth == 511) << depth;
+        EXPECT_EQ(machine.has_key(kTop), depth == 512) << depth;
+        EXPECT_EQ(machine.open_handles(), 0u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
             TreeCase{"FortyLevels", {chain(40, "L"), chain(3, "M")}},
             // Over 2,000 characters from HKEY_LOCAL_MACHINE, names of 255.
             TreeCase{"LongPathAndNames", {chain(8, std::string(254, 'n'))}},
-            TreeCase{"HighBytesInNames", {chain(3, "Caf\xE9\xA0\xFF"), kTop + "\\\x81\x40"}}),
+            // 255 double-byte characters make a name of 510 bytes.
+            TreeCase{"HighBytesInNames",
+                     {chain(3, "Caf\xE9\xA0\xFF"), kTop + "\\" + std::string(510, '\x81')}}),
         ::testing::Bool()),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) +

@@ -31,46 +31,47 @@ TEST(StartupFilePurge, FortyEightCallsInFileOrderAndOneDirectoryQuery) {
     EXPECT_TRUE(machine.files().empty()) << "no file is created";
 }
 
-const char* const kCs32mixOrder[] = {
+const std::vector<std::string> kCs4232cOrder = {"cs4232c", "Cs4232c", "cS4232c", "cs4232C",
+                                                "CS4232c", "Cs4232C", "cS4232C", "CS4232C"};
+const std::vector<std::string> kCs32mixOrder = {
     "cs32mix", "Cs32mix", "cS32mix", "cs32Mix", "cs32mIx", "cs32miX", "CS32mix", "Cs32Mix",
     "Cs32mIx", "Cs32miX", "cS32Mix", "cS32mIx", "cS32miX", "cs32MIx", "cs32MiX", "cs32mIX",
     "CS32Mix", "CS32mIx", "CS32miX", "Cs32MIx", "Cs32MiX", "Cs32mIX", "cS32MIx", "cS32MiX",
     "cS32mIX", "cs32MIX", "CS32MIx", "CS32MiX", "CS32mIX", "Cs32MIX", "cS32MIX", "CS32MIX"};
 
+class VariantOrder
+    : public ::testing::TestWithParam<std::pair<std::string, std::vector<std::string>>> {};
+
 // Every variant's line has a length of its own, so the size each rewrite
 // takes off tells which variant that call removed.
-TEST(StartupFilePurge, CaseVariantsAreSearchedInTheirTableOrder) {
+TEST_P(VariantOrder, EachFileIsSearchedForEveryVariantInTableOrder) {
+    const auto& [path, order] = GetParam();
     SimulatedMachine machine;
-    std::string autoexec = "REM\r\n";
+    std::string text = "REM\r\n";
     std::map<size_t, std::string> variant_of_removed_size;
-    for (int i = 31; i >= 0; --i) { // lines in reverse of the search order
-        const std::string line = std::string("LH ") + kCs32mixOrder[i] + std::string(i, '.');
-        variant_of_removed_size[line.size() + 2] = kCs32mixOrder[i];
-        autoexec += line + "\r\n";
+    for (size_t i = order.size(); i-- > 0;) { // lines in reverse of the search order
+        const std::string line = "LH " + order[i] + std::string(i, '.');
+        variant_of_removed_size[line.size() + 2] = order[i];
+        text += line + "\r\n";
     }
-    machine.add_file("c:\\autoexec.bat", autoexec);
+    machine.add_file(path, text);
     purge_startup_files(machine);
-    EXPECT_EQ(machine.file_bytes("c:\\autoexec.bat"), "REM\r\n");
+    EXPECT_EQ(machine.file_bytes(path), "REM\r\n");
     std::vector<std::string> removed;
-    size_t size = autoexec.size();
+    size_t size = text.size();
     for (const std::string& line : lines_starting_with(machine.trace, {"Write "})) {
         const size_t written = std::stoul(line.substr(6));
         removed.push_back(variant_of_removed_size[size - written]);
         size = written;
     }
-    EXPECT_EQ(removed,
-              std::vector<std::string>(std::begin(kCs32mixOrder), std::end(kCs32mixOrder)));
+    EXPECT_EQ(removed, order);
 }
 
-TEST(StartupFilePurge, Cs4232cVariantsCoverEveryCombination) {
-    SimulatedMachine machine;
-    machine.add_file("c:\\config.sys",
-                     "a\nCS4232C\ncS4232C\nCs4232C\nCS4232c\ncs4232C\ncS4232c\nCs4232c\ncs4232c\n");
-    machine.add_file("C:\\WINDOWS\\dosstart.bat", "CS4232C\ncs4232c\nb\n");
-    purge_startup_files(machine);
-    EXPECT_EQ(machine.file_bytes("c:\\config.sys"), "a\r\n");
-    EXPECT_EQ(machine.file_bytes("C:\\WINDOWS\\dosstart.bat"), "\r\nb\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(Files, VariantOrder,
+                         ::testing::Values(std::make_pair("c:\\config.sys", kCs4232cOrder),
+                                           std::make_pair("c:\\autoexec.bat", kCs32mixOrder),
+                                           std::make_pair("C:\\WINDOWS\\dosstart.bat",
+                                                          kCs4232cOrder)));
 
 struct PurgeCase {
     const char* name;
