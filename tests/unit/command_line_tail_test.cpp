@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TailCase{"UnterminatedQuote", "\"C:\\Talvex\\talvexun.exe -s", "", false},
                       TailCase{"HighByteIsNoBlank", "talvexun.exe \xA0", "\xA0", false},
                       TailCase{"ExclamationIsNoBlank", "talvexun.exe !", "!", false},
+                      TailCase{"ExclamationInTheName", "talvex!un.exe", "", false},
                       TailCase{"HighBytesBelongToUnquotedName", "talvex\xA0un.exe", "", false},
                       TailCase{"EmptyLine", "", "", false},
                       TailCase{"ControlCharactersSkipped", "talvexun.exe\r\n\x01-x", "-x", false},
