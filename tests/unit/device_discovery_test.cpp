@@ -55,6 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"TwentyCharacters", k19 + "J" + nul, kRegSz, false, "", "<"},
         DriverCase{"ShortCutsTheTag", "MEDIA\\05" + nul, kRegSz, true, "MEDIA\\05", "<05"},
         DriverCase{"TwentyBytesNoTerminator", k19 + "J", kRegBinary, false, "", "<"},
+        DriverCase{"TwentyBytesLeadingNul", nul + "MEDIA0005ABCDEFGHIJ", kRegBinary, true, "",
+                   "<0005>"},
         DriverCase{"BinaryAcceptedAsString", "MEDIA\\0007" + nul, kRegBinary, true, "MEDIA\\0007",
                    "<0007>"},
         DriverCase{"TagIgnoresTheLength", "MM\\1" + nul, kRegSz, true, "MM\\1", "<"}),
