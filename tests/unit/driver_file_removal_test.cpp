@@ -65,12 +65,12 @@ TEST(DriverFileRemoval, InfPathsThatCouldLeaveTheFoldersAreNeverDeleted) {
     SimulatedMachine machine;
     machine.add_file("c:\\config.sys", "keep");
     machine.add_file("C:\\WINDOWS\\win.ini", "keep");
-    machine.add_file("C:\\WINDOWS\\inf\\good.inf", "x");
+    machine.add_file("C:\\WINDOWS\\inf\\..good.inf", "x"); // only "." and ".." climb
     run_both_passes(machine, table_with_inf_paths({"..\\..\\config.sys", "../win.ini", "c:x.inf",
-                                                   "..", ".", "good.inf"}));
+                                                   "..", ".", "..good.inf"}));
     EXPECT_TRUE(machine.has_file("c:\\config.sys"));
     EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\win.ini"));
-    EXPECT_FALSE(machine.has_file("C:\\WINDOWS\\inf\\good.inf"));
+    EXPECT_FALSE(machine.has_file("C:\\WINDOWS\\inf\\..good.inf"));
     EXPECT_EQ(deleted_paths(machine).size(), 2u + 31u + 2u);
 }
 
