@@ -2,10 +2,11 @@
 """Packs a release: README.TXT from its template (code page 1252, CR-LF, at
 most 78 columns), talvexun-VERSION.zip with the exe and README.TXT, and
 SHA256SUMS, all byte-identical from run to run for the same exe and date.
-Usage: release.py EXE TEMPLATE VERSION DIST; the member time is
-SOURCE_DATE_EPOCH (the commit's time)."""
+Usage: release.py EXE DIST; the version is the CMake project's, the member
+time SOURCE_DATE_EPOCH (the commit's time)."""
 import hashlib
 import os
+import re
 import sys
 import time
 import zipfile
@@ -25,7 +26,11 @@ def readme(template, version, exe_bytes):
 
 
 def main():
-    exe, template, version, dist = Path(sys.argv[1]), Path(sys.argv[2]), sys.argv[3], Path(sys.argv[4])
+    exe, dist = Path(sys.argv[1]), Path(sys.argv[2])
+    repo = Path(__file__).resolve().parent.parent
+    version = re.search(r"^project\(talvexun VERSION ([0-9.]+)",
+                        (repo / "CMakeLists.txt").read_text(), re.M).group(1)
+    template = repo / "release" / "README.TXT.in"
     stamp = time.gmtime(int(os.environ.get("SOURCE_DATE_EPOCH", "0")))
     exe_bytes = exe.read_bytes()
     members = [("talvexun.exe", exe_bytes), ("README.TXT", readme(template, version, exe_bytes))]
@@ -43,7 +48,7 @@ def main():
     sums = "".join(f"{hashlib.sha256((dist / f).read_bytes()).hexdigest()}  {f}\n"
                    for f in (archive.name, "talvexun.exe"))
     (dist / "SHA256SUMS").write_text(sums)
-    print(sums, end="")
+    print(sums + f"release: {archive}", end="\n")
 
 
 if __name__ == "__main__":

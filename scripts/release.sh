@@ -12,7 +12,5 @@ unset SOURCE_DATE_EPOCH
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target talvexun >/dev/null
 python3 tests/pe/check_pe.py build/win32/talvexun.exe tests/pe/win95_imports.txt 16384
-version=$(sed -n 's/^project(talvexun VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 rm -rf dist
-SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe release/README.TXT.in "$version" dist
-echo "release: dist/talvexun-$version.zip"
+SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe dist
