@@ -105,8 +105,8 @@ def mutants_of(path, lines):
 
 def apply(root, mutant):
     path, n, _, _, new = mutant
-    lines = (root / path).read_text().split("\n")
-    original = "\n".join(lines)
+    original = (root / path).read_text()
+    lines = original.split("\n")
     lines[n] = new
     (root / path).write_text("\n".join(lines))
     return original
