@@ -39,7 +39,10 @@ void delete_in(SystemServices& sys, Directory which, unsigned capacity, const ch
 bool is_plain_file_name(const char* name) {
     if (text_equal(name, ".") || text_equal(name, "..")) return false;
     for (; *name != 0; ++name) {
-        if (*name == '\\' || *name == '/' || *name == ':') return false;
+        // A wildcard names no one file, and a deletion may expand it.
+        if (*name == '\\' || *name == '/' || *name == ':' || *name == '*' || *name == '?') {
+            return false;
+        }
     }
     return true;
 }

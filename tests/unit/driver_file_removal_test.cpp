@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "fixture_loader.h"
 #include "registry/device_discovery.h"
 #include "trace_helpers.h"
@@ -61,17 +63,30 @@ TEST(DriverFileRemoval, EmptyInfPathNamesTheFoldersAndRemovesNothing) {
     EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\inf\\keep.inf"));
 }
 
-TEST(DriverFileRemoval, InfPathsThatCouldLeaveTheFoldersAreNeverDeleted) {
+// A name that climbs out of the inf folders, names a drive, or holds a
+// wildcard that Windows 95 may expand is never handed to a deletion.
+TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
+    for (const char* name :
+         {"..\\..\\config.sys", "../win.ini", "c:x.inf", "..", ".", "*.inf", "talvex?.inf", "*"}) {
+        SCOPED_TRACE(name);
+        SimulatedMachine machine;
+        for (const char* kept :
+             {"c:\\config.sys", "C:\\WINDOWS\\win.ini", "C:\\WINDOWS\\inf\\talvex0.inf",
+              "C:\\WINDOWS\\inf\\other\\x.inf"}) {
+            machine.add_file(kept, "keep");
+        }
+        run_both_passes(machine, table_with_inf_paths({name}));
+        EXPECT_EQ(machine.files().size(), 4u);
+        for (const std::string& path : deleted_paths(machine)) {
+            EXPECT_NE(path.substr(path.size() - std::strlen(name) - 1), "\\" + std::string(name))
+                << path;
+        }
+    }
+    // Only "." and ".." climb: a name that merely starts with dots goes.
     SimulatedMachine machine;
-    machine.add_file("c:\\config.sys", "keep");
-    machine.add_file("C:\\WINDOWS\\win.ini", "keep");
-    machine.add_file("C:\\WINDOWS\\inf\\..good.inf", "x"); // only "." and ".." climb
-    run_both_passes(machine, table_with_inf_paths({"..\\..\\config.sys", "../win.ini", "c:x.inf",
-                                                   "..", ".", "..good.inf"}));
-    EXPECT_TRUE(machine.has_file("c:\\config.sys"));
-    EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\win.ini"));
+    machine.add_file("C:\\WINDOWS\\inf\\..good.inf", "x");
+    run_both_passes(machine, table_with_inf_paths({"..good.inf"}));
     EXPECT_FALSE(machine.has_file("C:\\WINDOWS\\inf\\..good.inf"));
-    EXPECT_EQ(deleted_paths(machine).size(), 2u + 31u + 2u);
 }
 
 struct DirectoryCase {
