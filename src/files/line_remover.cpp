@@ -23,19 +23,32 @@ long find(const unsigned char* text, const char* token) {
     return -1;
 }
 
-// Writes the new bytes over the old and ends the file there. Should the write
-// fail or come up short, the old bytes go back where they stood: every byte a
-// new one can reach was read, and the bytes beyond were never touched, so the
-// file holds exactly what it held. Only a file read to its end is cut back.
-void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t old_length,
-             bool read_to_end) {
-    if (sys.file_write(file, g_encoded, new_length) == new_length && sys.file_set_end(file)) {
+// Reads until the end of the file or a full buffer: a read may deliver fewer
+// bytes than asked before the end. -1 when any read fails.
+int32_t read_whole(SystemServices& sys, FileHandle file) {
+    uint32_t total = 0;
+    while (total < sizeof g_raw) {
+        const int32_t got = sys.file_read(file, g_raw + total, sizeof g_raw - total);
+        if (got < 0) return -1;
+        if (got == 0) break;
+        total += static_cast<uint32_t>(got);
+    }
+    return static_cast<int32_t>(total);
+}
+
+// Writes the new bytes over the old and ends the file there; a file that did
+// not shrink has nothing to cut. Should a step fail, the old bytes go back
+// where they stood: every byte a new one can reach was read, and the bytes
+// beyond were never touched. The file is cut back only where the new bytes
+// reached past its old end, and that is only so for a file read to its end.
+void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t old_length) {
+    if (sys.file_write(file, g_encoded, new_length) == new_length &&
+        (new_length >= old_length || sys.file_set_end(file))) {
+        sys.file_flush(file); // the new text on the disk before the next step
         return;
     }
-    if (sys.file_rewind(file)) {
-        sys.file_write(file, g_raw, old_length);
-        if (read_to_end) sys.file_set_end(file);
-    }
+    if (!sys.file_rewind(file) || sys.file_write(file, g_raw, old_length) != old_length) return;
+    if (new_length > old_length) sys.file_set_end(file);
 }
 
 } // namespace
@@ -43,7 +56,7 @@ void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t
 void remove_line_containing(SystemServices& sys, const char* path, const char* token) {
     FileHandle file = sys.file_open_read(path);
     if (file == 0) return;
-    const int32_t raw_length = sys.file_read(file, g_raw, sizeof g_raw);
+    const int32_t raw_length = read_whole(sys, file);
     sys.file_close(file);
     if (raw_length < 0) return;
     const bool read_to_end = static_cast<uint32_t>(raw_length) < sizeof g_raw;
@@ -66,7 +79,7 @@ void remove_line_containing(SystemServices& sys, const char* path, const char* t
     const size_t encoded = text_mode_encode(g_text, new_length, g_encoded);
     file = sys.file_open_rewrite(path);
     if (file == 0) return;
-    rewrite(sys, file, encoded, raw_length, read_to_end);
+    rewrite(sys, file, encoded, raw_length);
     sys.file_close(file);
 }
 

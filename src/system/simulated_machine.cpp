@@ -43,8 +43,11 @@ struct SimulatedRaw {
     long delete_key(RegKey parent, const char* name) {
         return machine.raw_delete_key(parent, name);
     }
-    long open_key(RegKey parent, const char* name, uint32_t access, RegKey* key) {
-        return machine.raw_open_key(parent, name, access, key);
+    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
+        return machine.raw_open_key(parent, name, options, key);
+    }
+    long query_type(RegKey key, const char* value, uint32_t* type) {
+        return machine.raw_query_type(key, value, type);
     }
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
         return machine.raw_enum_key(key, index, name, length);
@@ -62,6 +65,11 @@ void SimulatedMachine::record(const std::string& line) {
     trace.push_back(exited ? "AFTER EXIT " + line : line);
 }
 
+bool SimulatedMachine::fails() {
+    ++calls_;
+    return fault.nth != 0 && (calls_ == fault.nth || (fault.from_then_on && calls_ > fault.nth));
+}
+
 void SimulatedMachine::add_key(const std::string& path) {
     const std::string folded = fold_name(path);
     if (keys_.count(folded) != 0) return;
@@ -73,6 +81,13 @@ void SimulatedMachine::set_value(const std::string& key, const std::string& name
                                  const std::string& data) {
     add_key(key);
     keys_[fold_name(key)].values[fold_name(name)] = Value{name, type, data};
+}
+
+void SimulatedMachine::add_link(const std::string& path, const std::string& target) {
+    // As the NT family stores it: a REG_LINK value of UTF-16 text, no terminator.
+    std::string utf16;
+    for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
+    set_value(path, kLinkValue, kRegLink, utf16);
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
@@ -114,37 +129,88 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
                                      uint16_t box_language) {
     record("MessageBoxExA \"" + std::string(text) + "\" \"" + caption + "\" " + hex(style) + " " +
            std::to_string(box_language));
+    if (fails()) return 0;             // a box that cannot be shown
     if (box_answers.empty()) return 6; // IDYES
     const int answer = box_answers.front();
     box_answers.pop_front();
     return answer;
 }
 
-std::string SimulatedMachine::below(RegKey parent, const char* name) const {
-    if (parent == 0) return fold_name(name);
-    auto open = open_keys_.find(parent);
-    if (open == open_keys_.end()) return std::string(1, '\0'); // names no key
-    return fold_name(open->second + "\\" + name);
+// The key a path names once the links on its way are followed, the last one
+// too unless `open_link`. A link that leaves HKEY_LOCAL_MACHINE, or a ring of
+// links, names no key here.
+std::string SimulatedMachine::resolve(std::string folded, bool open_link) const {
+    if (!nt_key_deletion) return folded; // Windows 95 knows no links
+    const std::string kNoKey(1, '\0');
+    const std::string kMachine = "\\registry\\machine\\";
+    for (unsigned hops = 0; hops < 32; ++hops) {
+        bool followed = false;
+        for (size_t cut = folded.find('\\');; cut = folded.find('\\', cut + 1)) {
+            const bool last = cut == std::string::npos;
+            auto key = keys_.find(folded.substr(0, cut));
+            if (key == keys_.end()) return folded;
+            auto link = key->second.values.find(fold_name(kLinkValue));
+            if (!(last && open_link) && link != key->second.values.end() &&
+                link->second.type == kRegLink) {
+                std::string target;
+                for (size_t i = 0; i < link->second.data.size(); i += 2) {
+                    target += link->second.data[i];
+                }
+                target = fold_name(target);
+                if (target.compare(0, kMachine.size(), kMachine) != 0) return kNoKey;
+                folded = target.substr(kMachine.size()) + (last ? "" : folded.substr(cut));
+                followed = true;
+                break;
+            }
+            if (last) break;
+        }
+        if (!followed) return folded;
+    }
+    return kNoKey;
 }
 
-long SimulatedMachine::open_key_at(RegKey parent, const char* name, RegKey* key) {
+std::string SimulatedMachine::below(RegKey parent, const char* name, bool open_link) const {
+    if (parent == 0) return resolve(fold_name(name), open_link);
+    auto open = open_keys_.find(parent);
+    if (open == open_keys_.end()) return std::string(1, '\0'); // names no key
+    return resolve(fold_name(open->second + "\\" + name), open_link);
+}
+
+long SimulatedMachine::open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key) {
     *key = 0;
-    const std::string folded = below(parent, name);
+    if (fails()) return kErrorAccessDenied;
+    const std::string folded = below(parent, name, open_link);
     if (keys_.count(folded) == 0) return kErrorFileNotFound;
     *key = next_handle_++;
     open_keys_[*key] = folded;
     return kErrorSuccess;
 }
 
-long SimulatedMachine::raw_open_key(RegKey parent, const char* name, uint32_t access, RegKey* key) {
-    const long result = open_key_at(parent, name, key);
-    record("  RegOpenKeyExA " + std::string(name) + " " + hex(access) + " -> " +
+long SimulatedMachine::raw_open_key(RegKey parent, const char* name, uint32_t options,
+                                    RegKey* key) {
+    long result = kErrorInvalidParameter;
+    *key = 0;
+    if (options == 0 || nt_key_deletion) result = open_key_at(parent, name, options != 0, key);
+    record("  RegOpenKeyExA " + std::string(name) + " " + hex(options) + " 0x20019 -> " +
            std::to_string(result));
     return result;
 }
 
+long SimulatedMachine::raw_query_type(RegKey key, const char* name, uint32_t* type) {
+    long result = kErrorAccessDenied;
+    auto open = open_keys_.find(key);
+    if (!fails() && open != open_keys_.end() && keys_.count(open->second) != 0) {
+        const auto& values = keys_[open->second].values;
+        auto found = values.find(fold_name(name));
+        result = found == values.end() ? kErrorFileNotFound : kErrorSuccess;
+        if (found != values.end()) *type = found->second.type;
+    }
+    record("  RegQueryValueExA " + std::string(name) + " -> " + std::to_string(result));
+    return result;
+}
+
 long SimulatedMachine::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
-    const long result = open_key_at(0, sub_key, key);
+    const long result = open_key_at(0, sub_key, false, key);
     record("RegOpenKeyExA " + std::string(sub_key) + " " + hex(access) + " -> " +
            std::to_string(result));
     return result;
@@ -155,7 +221,9 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
     long result = kErrorFileNotFound;
     const uint32_t capacity = *size;
     auto open = open_keys_.find(key);
-    if (open != open_keys_.end() && keys_.count(open->second) != 0) {
+    if (fails()) {
+        result = kErrorAccessDenied;
+    } else if (open != open_keys_.end() && keys_.count(open->second) != 0) {
         auto& values = keys_[open->second].values;
         auto found = values.find(fold_name(name));
         if (found != values.end()) {
@@ -173,23 +241,26 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
 }
 
 void SimulatedMachine::raw_close_key(RegKey key) {
-    record("  RegCloseKey");
+    record(fails() ? "  RegCloseKey -> failed" : "  RegCloseKey");
     open_keys_.erase(key);
 }
 
 void SimulatedMachine::reg_close_key(RegKey key) {
-    record("RegCloseKey");
+    record(fails() ? "RegCloseKey -> failed" : "RegCloseKey");
     open_keys_.erase(key);
 }
 
 long SimulatedMachine::raw_delete_key(RegKey parent, const char* name) {
-    const std::string folded = below(parent, name);
+    const std::string folded = below(parent, name, false);
     long result = kErrorSuccess;
     std::vector<std::string> doomed;
-    for (const auto& entry : keys_) {
-        if (is_below(entry.first, folded)) doomed.push_back(entry.first);
+    for (auto it = keys_.lower_bound(folded + "\\");
+         it != keys_.end() && is_below(it->first, folded); ++it) {
+        doomed.push_back(it->first);
     }
-    if (folded.empty() || keys_.count(folded) == 0) {
+    if (fails()) {
+        result = kErrorAccessDenied;
+    } else if (folded.empty() || keys_.count(folded) == 0) {
         result = kErrorFileNotFound;
     } else if (nt_key_deletion && !doomed.empty()) {
         result = kErrorAccessDenied;
@@ -205,10 +276,12 @@ long SimulatedMachine::raw_enum_key(RegKey key, uint32_t index, char* name, uint
     long result = kErrorNoMoreItems;
     auto open = open_keys_.find(key);
     if (open == open_keys_.end()) result = kErrorFileNotFound;
+    if (fails()) open = open_keys_.end(), result = kErrorAccessDenied;
     const std::string folded = open == open_keys_.end() ? std::string(1, '\0') : open->second;
     uint32_t seen = 0;
-    for (const auto& entry : keys_) {
-        if (!is_below(entry.first, folded)) continue;
+    for (auto it = keys_.lower_bound(folded + "\\");
+         it != keys_.end() && is_below(it->first, folded); ++it) {
+        const auto& entry = *it;
         const std::string rest = entry.first.substr(folded.empty() ? 0 : folded.size() + 1);
         if (rest.find('\\') != std::string::npos || seen++ != index) continue;
         const std::string shown = entry.second.name.substr(entry.second.name.size() - rest.size());
@@ -234,7 +307,9 @@ long SimulatedMachine::reg_delete_key(const char* sub_key) {
 long SimulatedMachine::reg_delete_value(RegKey key, const char* name) {
     long result = kErrorFileNotFound;
     auto open = open_keys_.find(key);
-    if (open != open_keys_.end() && keys_.count(open->second) != 0) {
+    if (fails()) {
+        result = kErrorAccessDenied;
+    } else if (open != open_keys_.end() && keys_.count(open->second) != 0) {
         result = keys_[open->second].values.erase(fold_name(name)) != 0 ? kErrorSuccess
                                                                         : kErrorFileNotFound;
     }
@@ -245,7 +320,7 @@ long SimulatedMachine::reg_delete_value(RegKey key, const char* name) {
 uint32_t SimulatedMachine::directory_query(const char* call, const std::string& directory,
                                            char* buffer, uint32_t capacity) {
     record(std::string(call) + " " + std::to_string(capacity));
-    if (directory_fails) return 0;
+    if (fails() || directory_fails) return 0;
     if (directory.size() + 1 > capacity) return static_cast<uint32_t>(directory.size() + 1);
     std::memcpy(buffer, directory.c_str(), directory.size() + 1);
     return static_cast<uint32_t>(directory.size());
@@ -259,16 +334,35 @@ uint32_t SimulatedMachine::get_system_directory(char* buffer, uint32_t capacity)
     return directory_query("GetSystemDirectoryA", system_directory, buffer, capacity);
 }
 
+// A name with * or ? (any run, any one character) as Windows 95's DeleteFileA
+// may take it: a pattern over the names of one folder.
+static bool matches(const char* pattern, const char* name) {
+    if (*pattern == '*')
+        return matches(pattern + 1, name) || (*name != 0 && matches(pattern, name + 1));
+    if (*name == 0 || *name == '\\') return *pattern == 0;
+    return (*pattern == '?' || *pattern == *name) && matches(pattern + 1, name + 1);
+}
+
 bool SimulatedMachine::delete_file(const char* path) {
-    auto found = files_.find(fold_name(path));
-    const bool deleted = found != files_.end() && !found->second.read_only;
-    if (deleted) files_.erase(found);
+    const std::string folded = fold_name(path);
+    bool deleted = false;
+    if (!fails()) {
+        const size_t folder = folded.rfind('\\') + 1;
+        for (auto it = files_.begin(); it != files_.end();) {
+            const bool hit = it->first.compare(0, folder, folded, 0, folder) == 0 &&
+                             it->first.find('\\', folder) == std::string::npos &&
+                             matches(folded.c_str() + folder, it->first.c_str() + folder) &&
+                             !it->second.read_only;
+            deleted = deleted || hit;
+            it = hit ? files_.erase(it) : std::next(it);
+        }
+    }
     record("DeleteFileA " + std::string(path) + (deleted ? " -> deleted" : " -> failed"));
     return deleted;
 }
 
 FileHandle SimulatedMachine::file_open_read(const char* path) {
-    const bool exists = files_.count(fold_name(path)) != 0;
+    const bool exists = !fails() && files_.count(fold_name(path)) != 0;
     record("OpenRead " + std::string(path) + (exists ? " -> open" : " -> failed"));
     if (!exists) return 0;
     const FileHandle handle = next_handle_++;
@@ -279,23 +373,21 @@ FileHandle SimulatedMachine::file_open_read(const char* path) {
 int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t count) {
     auto open = open_files_.find(file);
     int32_t got = -1;
-    if (open != open_files_.end() && !faults.read_fails && files_.count(open->second.path) != 0) {
+    if (!fails() && open != open_files_.end() && files_.count(open->second.path) != 0) {
         const std::string& bytes = files_[open->second.path].bytes;
         const size_t left = bytes.size() - std::min(bytes.size(), open->second.position);
-        got = static_cast<int32_t>(std::min<size_t>(left, count));
+        const uint32_t asked = read_limit != 0 ? std::min(count, read_limit) : count;
+        got = static_cast<int32_t>(std::min<size_t>(left, asked));
         std::memcpy(buffer, bytes.data() + open->second.position, got);
         open->second.position += got;
     }
-    faults.read_fails = false;
     record("Read " + std::to_string(count) + " -> " + std::to_string(got));
     return got;
 }
 
 FileHandle SimulatedMachine::file_open_rewrite(const char* path) {
     auto found = files_.find(fold_name(path));
-    const bool opens =
-        found != files_.end() && !found->second.read_only && !faults.open_rewrite_fails;
-    faults.open_rewrite_fails = false;
+    const bool opens = !fails() && found != files_.end() && !found->second.read_only;
     record("OpenRewrite " + std::string(path) + (opens ? " -> open" : " -> failed"));
     if (!opens) return 0;
     const FileHandle handle = next_handle_++;
@@ -306,44 +398,44 @@ FileHandle SimulatedMachine::file_open_rewrite(const char* path) {
 uint32_t SimulatedMachine::file_write(FileHandle file, const void* data, uint32_t count) {
     auto open = open_files_.find(file);
     uint32_t written = 0;
-    if (open != open_files_.end() && open->second.writable && !faults.write_fails) {
-        written = count;
-        if (faults.short_write_limit >= 0 && faults.short_write_limit < count) {
-            written = static_cast<uint32_t>(faults.short_write_limit);
-        }
-        if (faults.short_write_by > 0)
-            written -= std::min<uint32_t>(written, faults.short_write_by);
+    const bool failed = fails();
+    if (open != open_files_.end() && open->second.writable) {
+        // A write that fails may have written part of its bytes first.
+        const uint32_t reached = failed ? count / 2 : count;
         std::string& bytes = files_[open->second.path].bytes;
         const size_t at = open->second.position;
-        if (bytes.size() < at + written) bytes.resize(at + written);
-        bytes.replace(at, written, static_cast<const char*>(data), written);
-        open->second.position += written;
+        if (bytes.size() < at + reached) bytes.resize(at + reached);
+        bytes.replace(at, reached, static_cast<const char*>(data), reached);
+        open->second.position += reached;
+        written = failed ? 0 : reached;
     }
-    if (count != 0)
-        faults.write_fails = false, faults.short_write_limit = -1, faults.short_write_by = 0;
     record("Write " + std::to_string(count) + " -> " + std::to_string(written));
     return written;
 }
 
 bool SimulatedMachine::file_rewind(FileHandle file) {
     auto open = open_files_.find(file);
-    if (open == open_files_.end()) return false;
-    open->second.position = 0;
-    record("Rewind");
-    return true;
+    const bool done = !fails() && open != open_files_.end();
+    if (done) open->second.position = 0;
+    record(done ? "Rewind" : "Rewind -> failed");
+    return done;
 }
 
 bool SimulatedMachine::file_set_end(FileHandle file) {
     auto open = open_files_.find(file);
-    if (open == open_files_.end() || !open->second.writable) return false;
-    files_[open->second.path].bytes.resize(open->second.position);
-    record("SetEnd " + std::to_string(open->second.position));
-    return true;
+    const bool done = !fails() && open != open_files_.end() && open->second.writable;
+    if (done) files_[open->second.path].bytes.resize(open->second.position);
+    record(done ? "SetEnd " + std::to_string(open->second.position) : "SetEnd -> failed");
+    return done;
+}
+
+void SimulatedMachine::file_flush(FileHandle file) {
+    record(!fails() && open_files_.count(file) != 0 ? "Flush" : "Flush -> failed");
 }
 
 void SimulatedMachine::file_close(FileHandle file) {
+    record(fails() ? "Close -> failed" : "Close");
     open_files_.erase(file);
-    record("Close");
 }
 
 void SimulatedMachine::exit_process(uint32_t code) {

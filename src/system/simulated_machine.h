@@ -15,8 +15,6 @@
 namespace talvex {
 
 // What Windows answers where the simulated machine must say no.
-constexpr long kErrorFileNotFound = 2;
-constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 
@@ -39,13 +37,12 @@ class SimulatedMachine final : public SystemServices {
         std::string bytes;
         bool read_only = false;
     };
-    // One-shot faults for the next rewrite.
-    struct Faults {
-        bool open_rewrite_fails = false;
-        bool write_fails = false;
-        long short_write_limit = -1; // the write stops after this many bytes
-        long short_write_by = 0;     // the write stops this many bytes short
-        bool read_fails = false;
+    // Fails the nth call that can fail (counting from 1), or that call and
+    // every one after it. A failed call changes nothing, except that a failed
+    // write may have written the first half of its bytes.
+    struct CallFault {
+        unsigned nth = 0; // 0: no fault
+        bool from_then_on = false;
     };
 
     SimulatedMachine();
@@ -54,12 +51,16 @@ class SimulatedMachine final : public SystemServices {
     std::string command_line_text = "talvexun.exe";
     std::bitset<256> lead_bytes;
     uint16_t language = 0x0409;
-    std::deque<int> box_answers;  // IDYES when none is left
-    bool nt_key_deletion = false; // RegDeleteKeyA refuses a key with sub-keys
+    std::deque<int> box_answers; // IDYES when none is left
+    // The NT family: RegDeleteKeyA refuses a key with sub-keys, and
+    // RegOpenKeyExA takes REG_OPTION_OPEN_LINK. Otherwise Windows 95, which
+    // deletes whole trees, knows no links and is taken to refuse the option.
+    bool nt_key_deletion = false;
     std::string windows_directory = "C:\\WINDOWS";
     std::string system_directory = "C:\\WINDOWS\\SYSTEM";
     bool directory_fails = false; // both directory queries fail and return 0
-    Faults faults;
+    uint32_t read_limit = 0;      // a read delivers at most this many bytes; 0: all asked
+    CallFault fault;
 
     void add_key(const std::string& path);
     void set_value(const std::string& key, const std::string& name, uint32_t type,
@@ -67,6 +68,10 @@ class SimulatedMachine final : public SystemServices {
     void set_string(const std::string& key, const std::string& name, const std::string& text) {
         set_value(key, name, kRegSz, text + std::string(1, '\0'));
     }
+    // A registry link at `path` to the key `target` below HKEY_LOCAL_MACHINE:
+    // on the NT family RegOpenKeyExA and RegDeleteKeyA reach the target unless
+    // a key is opened with REG_OPTION_OPEN_LINK.
+    void add_link(const std::string& path, const std::string& target);
     void add_file(const std::string& path, const std::string& bytes, bool read_only = false);
 
     // Looking at the result.
@@ -77,6 +82,7 @@ class SimulatedMachine final : public SystemServices {
     const std::map<std::string, Key>& keys() const { return keys_; }
     const std::map<std::string, File>& files() const { return files_; }
     std::vector<std::string> trace;
+    unsigned calls() const { return calls_; } // calls that can fail, so far
     bool exited = false;
     uint32_t exit_code = 0xFFFFFFFF;
     unsigned open_handles() const {
@@ -104,13 +110,15 @@ class SimulatedMachine final : public SystemServices {
     uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
     bool file_rewind(FileHandle file) override;
     bool file_set_end(FileHandle file) override;
+    void file_flush(FileHandle file) override;
     void file_close(FileHandle file) override;
     void exit_process(uint32_t code) override;
 
     // The raw calls behind reg_delete_key, for the depth-first deletion: a
     // parent of 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
     long raw_delete_key(RegKey parent, const char* name);
-    long raw_open_key(RegKey parent, const char* name, uint32_t access, RegKey* key);
+    long raw_open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
+    long raw_query_type(RegKey key, const char* name, uint32_t* type);
     long raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
     void raw_close_key(RegKey key);
 
@@ -121,8 +129,10 @@ class SimulatedMachine final : public SystemServices {
         bool writable = false;
     };
     void record(const std::string& line);
-    std::string below(RegKey parent, const char* name) const;
-    long open_key_at(RegKey parent, const char* name, RegKey* key);
+    bool fails();
+    std::string resolve(std::string folded, bool open_link) const;
+    std::string below(RegKey parent, const char* name, bool open_link) const;
+    long open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key);
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
     std::map<std::string, Key> keys_;
@@ -130,6 +140,7 @@ class SimulatedMachine final : public SystemServices {
     std::map<RegKey, std::string> open_keys_;
     std::map<FileHandle, OpenFile> open_files_;
     uintptr_t next_handle_ = 0x100;
+    unsigned calls_ = 0;
 };
 
 // The case- and separator-blind form of a name, as Windows compares it.

@@ -11,6 +11,8 @@ using FileHandle = uintptr_t; // an open file; 0 means the open failed
 constexpr uint32_t kKeyRead = 0x20019; // KEY_READ
 constexpr uint32_t kKeySetValue = 0x2; // KEY_SET_VALUE
 constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
 constexpr int kIdNo = 7;
 
 class SystemServices {
@@ -41,7 +43,8 @@ class SystemServices {
     // Raw byte access; the text-mode rules are the logic's own. Other processes
     // may keep reading and writing the file while it is open.
     virtual FileHandle file_open_read(const char* path) = 0;
-    // Bytes read, 0 at the end, -1 on failure.
+    // Bytes read, 0 at the end, -1 on failure. A read may deliver fewer bytes
+    // than asked before the end, as ReadFile may.
     virtual int32_t file_read(FileHandle file, void* buffer, uint32_t count) = 0;
     // Opens an existing file for reading and writing at offset 0, never creating
     // it and not yet truncating it, so that a failed write can be undone.
@@ -51,6 +54,8 @@ class SystemServices {
     virtual bool file_rewind(FileHandle file) = 0;
     // Ends the file at the current position.
     virtual bool file_set_end(FileHandle file) = 0;
+    // Puts what was written on the disk now, not at some later time.
+    virtual void file_flush(FileHandle file) = 0;
     virtual void file_close(FileHandle file) = 0;
 
     // Does not return on Windows; the simulated machine records it and returns.

@@ -29,10 +29,17 @@ struct RawRegistry {
     long delete_key(RegKey parent, const char* name) {
         return RegDeleteKeyA(parent_key(parent), name);
     }
-    long open_key(RegKey parent, const char* name, uint32_t access, RegKey* key) {
+    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
         HKEY opened = nullptr;
-        const long result = RegOpenKeyExA(parent_key(parent), name, 0, access, &opened);
-        *key = reinterpret_cast<RegKey>(opened);
+        const long result = RegOpenKeyExA(parent_key(parent), name, options, KEY_READ, &opened);
+        *key = result == ERROR_SUCCESS ? reinterpret_cast<RegKey>(opened) : 0;
+        return result;
+    }
+    long query_type(RegKey key, const char* value, uint32_t* type) {
+        DWORD found = 0;
+        const long result =
+            RegQueryValueExA(as_hkey(key), value, nullptr, &found, nullptr, nullptr);
+        *type = found;
         return result;
     }
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
@@ -65,8 +72,10 @@ int WindowsSystem::message_box_ex(const char* text, const char* caption, uint32_
 }
 
 long WindowsSystem::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
-    RawRegistry raw;
-    return raw.open_key(0, sub_key, access, key);
+    HKEY opened = nullptr;
+    const long result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub_key, 0, access, &opened);
+    *key = reinterpret_cast<RegKey>(opened);
+    return result;
 }
 
 long WindowsSystem::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
@@ -129,6 +138,10 @@ bool WindowsSystem::file_rewind(FileHandle file) {
 
 bool WindowsSystem::file_set_end(FileHandle file) {
     return SetEndOfFile(as_handle(file)) != 0;
+}
+
+void WindowsSystem::file_flush(FileHandle file) {
+    FlushFileBuffers(as_handle(file));
 }
 
 void WindowsSystem::file_close(FileHandle file) {

@@ -26,6 +26,7 @@ class WindowsSystem final : public SystemServices {
     uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
     bool file_rewind(FileHandle file) override;
     bool file_set_end(FileHandle file) override;
+    void file_flush(FileHandle file) override;
     void file_close(FileHandle file) override;
     void exit_process(uint32_t code) override;
 };

@@ -123,6 +123,15 @@ inline Fixture load(const std::string& name) {
     return load_file(std::string(TALVEX_FIXTURE_DIR) + "/" + name + ".txt");
 }
 
+// A key stays unless it, or a key above it, is expected to go.
+inline bool expected_present(const Fixture& f, const std::string& key) {
+    const std::string folded = fold_name(key);
+    for (const std::string& gone : f.gone_keys) {
+        if (folded == gone || folded.rfind(gone + "\\", 0) == 0) return false;
+    }
+    return true;
+}
+
 inline void seed(SimulatedMachine& machine, const Fixture& f) {
     machine.windows_directory = place("WINDIR");
     machine.system_directory = place("SYSDIR");

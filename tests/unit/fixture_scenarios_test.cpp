@@ -11,14 +11,6 @@
 namespace talvex {
 namespace {
 
-bool expected_present(const fixture::Fixture& f, const std::string& key) {
-    const std::string folded = fold_name(key);
-    for (const std::string& gone : f.gone_keys) {
-        if (folded == gone || folded.rfind(gone + "\\", 0) == 0) return false;
-    }
-    return true;
-}
-
 struct ScenarioCase {
     std::string fixture;
     bool nt;
@@ -41,11 +33,11 @@ TEST_P(FixtureScenario, SilentRunReachesTheExpectedEndState) {
     for (const std::string& key : f.keys) seeded_keys.insert(fold_name(key));
     for (const auto& v : f.values) seeded_keys.insert(fold_name(v.key));
     for (const std::string& key : seeded_keys) {
-        EXPECT_EQ(machine.has_key(key), expected_present(f, key)) << key;
+        EXPECT_EQ(machine.has_key(key), fixture::expected_present(f, key)) << key;
     }
     for (const auto& v : f.values) {
-        const bool want =
-            expected_present(f, v.key) && f.gone_values.count(fold_name(v.key + "|" + v.name)) == 0;
+        const bool want = fixture::expected_present(f, v.key) &&
+                          f.gone_values.count(fold_name(v.key + "|" + v.name)) == 0;
         EXPECT_EQ(machine.has_value(v.key, v.name), want) << v.key << "|" << v.name;
     }
     size_t remaining = 0;
