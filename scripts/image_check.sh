@@ -6,6 +6,7 @@
 # Wine. Usage: image_check.sh [DIST]; without DIST it packs a release of
 # build/win32/talvexun.exe into a temporary folder first.
 set -euo pipefail
+export PATH="$PATH:/usr/sbin:/sbin" # fsck.fat lives there, outside a user's PATH
 dist=$([ $# -gt 0 ] && realpath "$1" || true)
 cd "$(dirname "$0")/.."
 work=$(mktemp -d)

@@ -41,7 +41,7 @@ def floppy(image, files, epoch):
     with tempfile.TemporaryDirectory() as home:
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "TZ": "UTC",
                "SOURCE_DATE_EPOCH": str(epoch), "MTOOLS_SKIP_CHECK": "1",
-               "MTOOLS_NO_VFAT": "1", "MTOOLS_LOWER_CASE": "0"}
+               "MTOOLS_NO_VFAT": "1"}
         subprocess.run(["mformat", "-C", "-f", "1440", "-v", "TALVEX", "-N", FLOPPY_SERIAL,
                         "-i", str(image), "::"], env=env, check=True)
         for name, path in files:
