@@ -25,7 +25,9 @@ trap 'rm -rf "$work"' EXIT
 # The tests and the binaries go where that user can read them.
 cp -r tests/e2e "$work/e2e"
 mkdir "$work/bin"
-cp build/win32/talvexun.exe build/win32/box_driver.exe build/win32/talvex_idle.exe "$work/bin/"
+# TALVEX_E2E_EXE names another talvexun.exe to test (an absolute path), such as a release's.
+cp "${TALVEX_E2E_EXE:-build/win32/talvexun.exe}" "$work/bin/talvexun.exe"
+cp build/win32/box_driver.exe build/win32/talvex_idle.exe "$work/bin/"
 shots=""
 args=()
 while [ $# -gt 0 ]; do

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds talvexun.exe, checks that it loads on Windows 95, and writes the
-# release into dist/: talvexun-VERSION.zip (the exe and README.TXT),
-# talvexun.exe, README.TXT and SHA256SUMS (check with: cd dist && sha256sum -c SHA256SUMS).
+# release into dist/: talvexun-VERSION.zip and the 1.44 MB floppy image
+# talvexun-VERSION.img (each with the exe and README.TXT), talvexun.exe,
+# README.TXT and SHA256SUMS (check with: cd dist && sha256sum -c SHA256SUMS).
 # The same commit gives the same bytes on every machine with the same packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-# Members of the zip carry the commit's time; the exe carries none.
+# The files in the zip and on the image carry the commit's time; the exe carries none.
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
 unset SOURCE_DATE_EPOCH
 cmake --preset win32 >/dev/null

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that a build is reproducible: the working tree's files, copied into
 # two directories of different paths, each build talvexun.exe and pack the
-# release, and the exes and the zips must be the same bytes.
+# release in a time zone of its own, and the exes and the whole releases (zip,
+# floppy image, checksums) must be the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -12,17 +13,19 @@ trap 'rm -rf "$work"' EXIT
 epoch=$(git log -1 --format=%ct 2>/dev/null || echo 315532800)
 unset SOURCE_DATE_EPOCH
 trees=("$work/a" "$work/a much/longer path to/the second tree")
-for tree in "${trees[@]}"; do
+zones=("UTC0" "<+14>-14")
+for i in 0 1; do
+    tree=${trees[$i]}
     mkdir -p "$tree"
     git ls-files -z --cached --others --exclude-standard |
         while IFS= read -r -d '' f; do [ -f "$f" ] && printf '%s\0' "$f"; done |
         xargs -0 cp --parents -t "$tree"
     (cd "$tree" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target talvexun >/dev/null &&
-        SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe dist >/dev/null)
+        TZ=${zones[$i]} SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe dist >/dev/null)
 done
 if ! cmp "${trees[0]}/build/win32/talvexun.exe" "${trees[1]}/build/win32/talvexun.exe" ||
     ! diff -r "${trees[0]}/dist" "${trees[1]}/dist"; then
     echo "reproducible: two builds of the same sources differ"
     exit 1
 fi
-echo "reproducible: talvexun.exe $(sha256sum <"${trees[0]}/build/win32/talvexun.exe" | cut -c1-16)... and the release, the same from two directories"
+echo "reproducible: talvexun.exe $(sha256sum <"${trees[0]}/build/win32/talvexun.exe" | cut -c1-16)... and the release with its image $(sha256sum <"${trees[0]}"/dist/talvexun-*.img | cut -c1-16)..., the same from two directories"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: unit tests under the sanitizers, the PE check of the exe,
-# a reproducible build, short fuzzing runs, and the end-to-end tests under Wine. Installs what is
+# a reproducible build, short fuzzing runs, the end-to-end tests under Wine, and the
+# release's floppy image read back and its exe run under Wine. Installs what is
 # missing first (as root). Ends with one line: "all: N passed, N failed, N skipped";
 # a stage is skipped only where the machine cannot run it (exit code 77).
 set -uo pipefail
@@ -40,5 +41,6 @@ stage "PE check rejects a forbidden exe" pe_check_rejects
 stage "reproducible build" ./scripts/reproducible.sh
 stage "fuzzing" ./scripts/fuzz.sh "${TALVEX_FUZZ_SECONDS:-30}"
 stage "end-to-end under Wine" ./scripts/e2e.sh
+stage "floppy image" ./scripts/image_check.sh
 echo "all: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" = 0 ]
