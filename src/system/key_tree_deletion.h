@@ -36,36 +36,39 @@ constexpr const char* kLinkValue = "SymbolicLinkValue";
 // long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length),
 // void close_key(RegKey key).
 
-enum class KeyKind { Missing, Plain, Link, Unknown };
+enum class KeyKind { Missing, Plain, Link, Unknown, NoLinks };
 
-// Opens the key itself, never a link's target, and tells what it is. A key
-// that cannot be looked at may be a link: Unknown. A system that refuses the
-// option knows no links (Windows 95 may): Plain, with no key left open.
+// Opens the key itself, never a link's target, and tells what it is; a key
+// is left open only for Plain and Link. A key that cannot be looked at may be
+// a link: Unknown. A system that refuses the option (Windows 95 may) has no
+// links at all: NoLinks.
 template <class Raw>
 KeyKind open_as_itself(Raw& raw, RegKey parent, const char* name, RegKey* key) {
-    *key = 0;
     const long opened = raw.open_key(parent, name, kRegOptionOpenLink, key);
-    if (opened == kErrorInvalidParameter) return KeyKind::Plain;
+    if (opened == kErrorInvalidParameter) return KeyKind::NoLinks;
     if (opened == kErrorFileNotFound) return KeyKind::Missing;
     if (opened != kErrorSuccess) return KeyKind::Unknown;
     uint32_t type = 0;
     const long queried = raw.query_type(*key, kLinkValue, &type);
-    if (queried == kErrorFileNotFound) return KeyKind::Plain;
-    if (queried == kErrorSuccess && type != kRegLink) return KeyKind::Plain;
-    return queried == kErrorSuccess ? KeyKind::Link : KeyKind::Unknown;
+    if (queried == kErrorFileNotFound || (queried == kErrorSuccess && type != kRegLink)) {
+        return KeyKind::Plain;
+    }
+    if (queried != kErrorSuccess) {
+        raw.close_key(*key);
+        return KeyKind::Unknown;
+    }
+    return KeyKind::Link;
 }
 
 template <class Raw> void delete_sub_keys(Raw& raw, RegKey key, unsigned depth);
 
-// Deletes a plain key below an open parent with everything below it; a
-// link, or a key that could not be looked at, stays.
+// Deletes a plain key below an open parent with everything below it; any
+// other key stays.
 template <class Raw> long delete_below(Raw& raw, RegKey parent, const char* name, unsigned depth) {
     RegKey key = 0;
     const KeyKind kind = open_as_itself(raw, parent, name, &key);
-    if (kind == KeyKind::Plain && key != 0 && depth < kDeepestKey) {
-        delete_sub_keys(raw, key, depth + 1);
-    }
-    if (key != 0) raw.close_key(key);
+    if (kind == KeyKind::Plain && depth < kDeepestKey) delete_sub_keys(raw, key, depth + 1);
+    if (kind == KeyKind::Plain || kind == KeyKind::Link) raw.close_key(key);
     if (kind != KeyKind::Plain) return kErrorAccessDenied;
     return raw.delete_key(parent, name);
 }
@@ -84,14 +87,13 @@ template <class Raw> void delete_sub_keys(Raw& raw, RegKey key, unsigned depth) 
 template <class Raw> long delete_key_tree(Raw& raw, const char* sub_key) {
     RegKey key = 0;
     const KeyKind kind = open_as_itself(raw, 0, sub_key, &key);
-    const bool looked_at = key != 0;
-    if (looked_at) raw.close_key(key);
+    if (kind == KeyKind::Plain || kind == KeyKind::Link) raw.close_key(key);
     if (kind == KeyKind::Missing) return kErrorFileNotFound;
-    if (kind != KeyKind::Plain) return kErrorAccessDenied;
+    if (kind == KeyKind::Link || kind == KeyKind::Unknown) return kErrorAccessDenied;
     // Windows 95 deletes the whole tree here; the NT family only a leaf. A
-    // system that cannot open a key as itself is no NT: nothing to walk.
+    // system without links is no NT: there is nothing to walk.
     const long result = raw.delete_key(0, sub_key);
-    if (result == kErrorSuccess || !looked_at) return result;
+    if (result == kErrorSuccess || kind == KeyKind::NoLinks) return result;
     return delete_below(raw, 0, sub_key, 0);
 }
 

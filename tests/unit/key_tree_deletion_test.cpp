@@ -137,6 +137,12 @@ TEST(KeyTreeDeletion, RegistryLinksAreNeitherFollowedNorDeletedThrough) {
             EXPECT_EQ(machine.open_handles(), 0u);
         }
     }
+    // A value merely named like a link's makes no link.
+    SimulatedMachine machine;
+    machine.nt_key_deletion = true;
+    machine.set_string(kTop + "\\FFFFFFFF", "SymbolicLinkValue", "\\Registry\\Machine\\Software");
+    EXPECT_EQ(machine.reg_delete_key(kTop.c_str()), 0);
+    EXPECT_FALSE(machine.has_key(kTop));
 }
 
 } // namespace
