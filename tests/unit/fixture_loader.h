@@ -135,17 +135,22 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
 
 struct Messages {
     uint16_t language_id;
+    std::string primary; // "*" for the set of every identifier no other set selects
+    unsigned sublanguages;
     std::string prompt, completion;
 };
 
-// The texts of the boxes by set (en, de, es, fr, nl), from tests/e2e/messages.txt.
+// The sets of the boxes by name (en, de, ...), from tests/e2e/messages.txt.
 inline std::map<std::string, Messages> messages() {
     std::map<std::string, Messages> sets;
     std::ifstream in(std::string(TALVEX_FIXTURE_DIR) + "/../messages.txt", std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
-        const std::string set = head(line), id = head(line), prompt = head(line);
-        sets[set] = {static_cast<uint16_t>(std::stoi(id)), unescape(prompt), unescape(head(line))};
+        const std::string set = head(line), id = head(line), primary = head(line);
+        const std::string sublanguages = head(line), prompt = head(line);
+        sets[set] = {static_cast<uint16_t>(std::stoi(id)), primary,
+                     sublanguages.empty() ? 0u : static_cast<unsigned>(std::stoi(sublanguages)),
+                     unescape(prompt), unescape(head(line))};
     }
     return sets;
 }
