@@ -9,13 +9,13 @@
 namespace talvex {
 namespace {
 
-// The deletion paths in order, without their outcome.
-std::vector<std::string> deleted_paths(const SimulatedMachine& machine) {
-    std::vector<std::string> paths;
-    for (const std::string& path : call_arguments(machine.trace, "DeleteFileA")) {
-        paths.push_back("DeleteFileA " + path);
-    }
-    return paths;
+// The golden file of a run on the full fixture: every deletion and the
+// directory query before it, in order.
+constexpr const char* kGolden = "driver_files_full.txt";
+
+std::vector<std::string> file_calls(const SimulatedMachine& machine) {
+    return without_outcome(lines_starting_with(
+        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"}));
 }
 
 DeviceTable table_with_inf_paths(std::vector<std::string> names) {
@@ -31,55 +31,70 @@ void run_both_passes(SimulatedMachine& machine, const DeviceTable& table) {
     remove_driver_files(machine, table);
 }
 
-TEST(DriverFileRemoval, FiftyFiveDeletionsInOrderEachAfterItsOwnQuery) {
+// The full fixture on a machine whose directories are moved where `windows`
+// and `system` say; the file calls of both passes.
+std::vector<std::string> full_run(const std::string& windows, const std::string& system,
+                                  bool directory_fails = false) {
     SimulatedMachine machine;
     fixture::seed(machine, fixture::load("full"));
+    machine.windows_directory = windows;
+    machine.system_directory = system;
+    machine.directory_fails = directory_fails;
     DeviceTable table = {};
     discover_device_instances(machine, table);
     machine.trace.clear();
     run_both_passes(machine, table);
+    return file_calls(machine);
+}
 
-    expect_golden("deletions_all_slots.txt", deleted_paths(machine));
-    const auto calls = lines_starting_with(
-        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"});
-    ASSERT_EQ(calls.size(), 110u);
-    for (size_t i = 0; i < calls.size(); i += 2) {
-        const bool system = i >= 2 * (12 + 10) && i < 2 * (12 + 10 + 21);
-        const std::string capacity = i < 2 * 12 ? " 260" : " 20";
-        EXPECT_EQ(calls[i], (system ? "GetSystemDirectoryA" : "GetWindowsDirectoryA") + capacity);
-    }
+TEST(DriverFileRemoval, FullInstallationGivesTheGoldenCalls) {
+    expect_golden(kGolden, full_run(fixture::place("WINDIR"), fixture::place("SYSDIR")));
 }
 
 TEST(DriverFileRemoval, EmptyInfPathNamesTheFoldersAndRemovesNothing) {
+    // The golden first pass, up to the first deletion outside the inf folders,
+    // with the file names cut off.
+    std::vector<std::string> folders;
+    for (std::string call : golden(kGolden)) {
+        if (call.rfind("DeleteFileA", 0) == 0 && call.find("\\inf\\") == std::string::npos) break;
+        folders.push_back(call.rfind("DeleteFileA", 0) == 0 ? call.substr(0, call.rfind('\\') + 1)
+                                                            : call);
+    }
+    folders.pop_back(); // the query before that deletion
     SimulatedMachine machine;
-    machine.add_file("C:\\WINDOWS\\inf\\keep.inf", "keep");
+    fixture::seed(machine, fixture::Fixture{});
+    machine.add_file(fixture::place("WINDIR\\inf\\keep.inf"), "keep");
     remove_inf_files(machine, DeviceTable{}, kFirstInfPassCapacity);
-    const auto paths = deleted_paths(machine);
-    ASSERT_EQ(paths.size(), 12u);
-    EXPECT_EQ(paths[0], "DeleteFileA C:\\WINDOWS\\inf\\");
-    EXPECT_EQ(paths[1], "DeleteFileA C:\\WINDOWS\\inf\\other\\");
-    EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\inf\\keep.inf"));
+    EXPECT_EQ(file_calls(machine), folders);
+    EXPECT_TRUE(machine.has_file(fixture::place("WINDIR\\inf\\keep.inf")));
 }
 
 TEST(DriverFileRemoval, InfPathsThatCouldLeaveTheFoldersAreNeverDeleted) {
+    const std::vector<std::string> unsafe = {"..\\..\\config.sys", "../win.ini", "c:x.inf", "..",
+                                             "."};
     SimulatedMachine machine;
     machine.add_file("c:\\config.sys", "keep");
     machine.add_file("C:\\WINDOWS\\win.ini", "keep");
     machine.add_file("C:\\WINDOWS\\inf\\..good.inf", "x"); // only "." and ".." climb
-    run_both_passes(machine, table_with_inf_paths({"..\\..\\config.sys", "../win.ini", "c:x.inf",
-                                                   "..", ".", "..good.inf"}));
+    std::vector<std::string> names = unsafe;
+    names.push_back("..good.inf");
+    run_both_passes(machine, table_with_inf_paths(names));
     EXPECT_TRUE(machine.has_file("c:\\config.sys"));
     EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\win.ini"));
     EXPECT_FALSE(machine.has_file("C:\\WINDOWS\\inf\\..good.inf"));
-    EXPECT_EQ(deleted_paths(machine).size(), 2u + 31u + 2u);
+    for (const std::string& path : call_arguments(machine.trace, "DeleteFileA")) {
+        for (const std::string& name : unsafe) {
+            EXPECT_NE(path.substr(path.size() - std::min(path.size(), name.size() + 1)),
+                      "\\" + name);
+        }
+    }
 }
 
 struct DirectoryCase {
     const char* name;
     std::string windows;
-    bool fails;             // both queries return 0
-    std::string first_inf;  // first deletion of the first pass; none when empty
-    std::string first_list; // first deletion of the Windows-directory list
+    bool fails;   // both queries return 0
+    bool deletes; // every deletion of the golden file, in the moved directories
 };
 
 class DirectoryShape : public ::testing::TestWithParam<DirectoryCase> {};
@@ -88,37 +103,28 @@ class DirectoryShape : public ::testing::TestWithParam<DirectoryCase> {};
 // just delivered; a long one is queried again with room enough.
 TEST_P(DirectoryShape, PathsBeginWithTheDirectoryJustDelivered) {
     const DirectoryCase& c = GetParam();
-    SimulatedMachine machine;
-    machine.windows_directory = c.windows;
-    machine.system_directory = c.windows + "\\SYSTEM";
-    machine.directory_fails = c.fails;
-    run_both_passes(machine, table_with_inf_paths({"t.inf"}));
-    const auto paths = deleted_paths(machine);
-    if (c.first_inf.empty()) {
-        EXPECT_EQ(paths, std::vector<std::string>());
-        return;
+    const std::string system = c.windows + "\\SYSTEM";
+    std::vector<std::string> expected;
+    for (const std::string& call : golden(kGolden)) {
+        const std::string path = call.substr(call.find(' ') + 1);
+        if (!c.deletes || call.rfind("DeleteFileA", 0) != 0) continue;
+        const bool in_system = path.rfind(fixture::place("SYSDIR"), 0) == 0;
+        const std::string from = fixture::place(in_system ? "SYSDIR" : "WINDIR");
+        expected.push_back("DeleteFileA " + (in_system ? system : c.windows) +
+                           path.substr(from.size()));
     }
-    ASSERT_EQ(paths.size(), 55u) << "a long directory still gets every deletion";
-    EXPECT_EQ(paths[0], "DeleteFileA " + c.first_inf);
-    EXPECT_EQ(paths[12], "DeleteFileA " + c.first_list);
-    EXPECT_EQ(paths[22], "DeleteFileA " + c.windows + "\\SYSTEM\\cs32ba11.drv");
-    EXPECT_EQ(paths[43], "DeleteFileA " + c.first_inf) << "second pass, same paths";
+    EXPECT_EQ(lines_starting_with(full_run(c.windows, system, c.fails), {"DeleteFileA"}), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, DirectoryShape,
     ::testing::Values(
-        DirectoryCase{"RootOfDrive", "D:\\", false, "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
-        DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH", false,
-                      "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf", "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
-        DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123", false,
-                      "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
-                      "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"},
-        DirectoryCase{"LongerThanAnyBuffer", "C:\\" + std::string(270, 'w'), false, "", ""},
-        DirectoryCase{"QueryFails", "C:\\WINDOWS", true, "", ""}),
-    [](const ::testing::TestParamInfo<DirectoryCase>& info) {
-        return std::string(info.param.name);
-    });
+        DirectoryCase{"RootOfDrive", "D:\\", false, true},
+        DirectoryCase{"LongestForTheShortQueries", "C:\\WINDOWS\\ABCDEFGH", false, true},
+        DirectoryCase{"TooLongForTheShortQueries", "C:\\Windows\\TalvexUser0123", false, true},
+        DirectoryCase{"LongerThanAnyBuffer", "C:\\" + std::string(270, 'w'), false, false},
+        DirectoryCase{"QueryFails", "C:\\WINDOWS", true, false}),
+    CaseName());
 
 } // namespace
 } // namespace talvex
