@@ -7,6 +7,7 @@
 
 #include "fixture_loader.h"
 #include "run/uninstall_run.h"
+#include "trace_helpers.h"
 
 namespace talvex {
 namespace {
@@ -20,7 +21,7 @@ bool expected_present(const fixture::Fixture& f, const std::string& key) {
 }
 
 struct ScenarioCase {
-    std::string fixture;
+    std::string name, fixture;
     bool nt;
 };
 
@@ -71,16 +72,14 @@ std::vector<ScenarioCase> all_scenarios() {
     std::sort(names.begin(), names.end());
     std::vector<ScenarioCase> cases;
     for (const std::string& name : names) {
-        cases.push_back({name, false});
-        cases.push_back({name, true});
+        cases.push_back({name + "_win95", name, false});
+        cases.push_back({name + "_nt", name, true});
     }
     return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureScenario, ::testing::ValuesIn(all_scenarios()),
-                         [](const ::testing::TestParamInfo<ScenarioCase>& info) {
-                             return info.param.fixture + (info.param.nt ? "_nt" : "_win95");
-                         });
+                         CaseName());
 
 // The validator refuses what a fixture expects but never seeded.
 TEST(FixtureFormat, ExpectationsOfUnseededThingsAreRefused) {
