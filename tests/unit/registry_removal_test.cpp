@@ -98,13 +98,6 @@ TEST_P(SlotBlock, DeletesOnlyWhatThePresentSlotNames) {
 INSTANTIATE_TEST_SUITE_P(
     Slots, SlotBlock,
     ::testing::Values(
-        SlotCase{"Slot2OnlyClassKey", 2, "MEDIA\\0005", {kClass + "MEDIA\\0005"}},
-        SlotCase{"Slot5OnlyClassKey", 5, "MEDIA\\0005", {kClass + "MEDIA\\0005"}},
-        SlotCase{"Slot4TagFollowsFileName",
-                 4,
-                 "MEDIA\\0005",
-                 {kClass + "MEDIA\\0005", kRes + "midi\\dream95.drv<0005>",
-                  kRes + "mixer\\dream95.drv<0005>", kRes + "wave\\dream95.drv<0005>"}},
         SlotCase{"CutTagNamesCutEntries",
                  1,
                  "MEDIA\\05",
