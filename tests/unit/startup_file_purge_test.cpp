@@ -89,41 +89,6 @@ TEST(StartupFilePurge, EachFileIsSearchedForEveryVariantInOrder) {
     EXPECT_EQ(lines_starting_with(around, {"Get"}).size(), 1u);
 }
 
-struct PurgeCase {
-    const char* name;
-    std::string config, autoexec, dosstart;
-    std::string config_after, autoexec_after, dosstart_after;
-};
-
-class Purge : public ::testing::TestWithParam<PurgeCase> {};
-
-TEST_P(Purge, EachFileLosesOnlyItsOwnTokensLines) {
-    const PurgeCase& c = GetParam();
-    SimulatedMachine machine;
-    machine.add_file("c:\\config.sys", c.config);
-    machine.add_file("c:\\autoexec.bat", c.autoexec);
-    machine.add_file("C:\\WINDOWS\\DOSSTART.BAT", c.dosstart);
-    purge_startup_files(machine);
-    EXPECT_EQ(machine.file_bytes("c:\\config.sys"), c.config_after);
-    EXPECT_EQ(machine.file_bytes("c:\\autoexec.bat"), c.autoexec_after);
-    EXPECT_EQ(machine.file_bytes("C:\\WINDOWS\\DOSSTART.BAT"), c.dosstart_after);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, Purge,
-    ::testing::Values(
-        PurgeCase{"TwoVariantsTwoLinesBothGo", "a\r\nx cs4232c\r\ny CS4232C\r\n", "", "", "a\r\n",
-                  "", ""},
-        PurgeCase{"SameVariantTwiceOnlyFirstGoes", "a\r\ncs4232c 1\r\ncs4232c 2\r\n", "", "",
-                  "a\r\ncs4232c 2\r\n", "", ""},
-        PurgeCase{"OneLineWithBothVariantsThenAnother", "cs4232c CS4232C\r\nb\r\nCS4232C\r\n", "",
-                  "", "\r\nb\r\n", "", ""},
-        PurgeCase{"TokensStayInOtherFiles", "a\r\ncs32mix\r\n", "a\r\ncs4232c\r\n",
-                  "a\r\nCS32MIX\r\n", "a\r\ncs32mix\r\n", "a\r\ncs4232c\r\n", "a\r\nCS32MIX\r\n"},
-        PurgeCase{"SubstringInsideAPath", "", "C:\\WINDOWS\\CS32MIX.EXE /q\r\nPATH C:\\\r\n",
-                  "rem\r\nC:\\WINDOWS\\cs4232c.exe\r\n", "", "\r\nPATH C:\\\r\n", "rem\r\n"}),
-    CaseName());
-
 // dosstart.bat's path begins with the directory just delivered, or is not
 // composed at all.
 TEST(StartupFilePurge, DosstartPathFollowsTheWindowsDirectory) {
