@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "fixture_loader.h"
 #include "run/uninstall_run.h"
@@ -83,16 +84,42 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureScenario, ::testing::ValuesIn(all_scen
 
 // The validator refuses what a fixture expects but never seeded.
 TEST(FixtureFormat, ExpectationsOfUnseededThingsAreRefused) {
-    const std::string path = (std::filesystem::temp_directory_path() / "unseeded.txt").string();
-    std::ofstream(path) << "key A\\B\nsz K|V|x\nfile C\\a.txt|x\ngone key A\\B\ngone key A\\C\n"
-                           "gone value K|V\ngone value K|W\ngone file C\\a.txt\n"
-                           "gone file C\\b.txt\nbecomes C\\c.txt|y\nfile D\\x|y\nfoo bar\n";
-    const fixture::Fixture f = fixture::load_file(path);
-    std::filesystem::remove(path);
-    EXPECT_EQ(f.errors, (std::vector<std::string>{
-                            "gone key A\\C: never seeded", "gone value K|W: never seeded",
-                            "gone file C\\b.txt: never seeded", "becomes C\\c.txt|y: never seeded",
-                            "file D\\x|y: unknown place", "foo bar: unknown line"}));
+    std::istringstream in("key A\\B\nsz K|V|x\nfile C\\a.txt|x\ngone key A\\B\ngone key A\\C\n"
+                          "gone value K|V\ngone value K|W\ngone file C\\a.txt\n"
+                          "gone file C\\b.txt\nbecomes C\\c.txt|y\nfile D\\x|y\nfoo bar\n");
+    EXPECT_EQ(fixture::load_lines(in).errors,
+              (std::vector<std::string>{
+                  "gone key A\\C: never seeded", "gone value K|W: never seeded",
+                  "gone file C\\b.txt: never seeded", "becomes C\\c.txt|y: never seeded",
+                  "file D\\x|y: unknown place", "foo bar: unknown line"}));
+}
+
+// Each case of tests/e2e/fixture_format_cases.txt, which the Python reader
+// (tests/e2e/fixture.py) runs too.
+TEST(FixtureFormat, BothReadersReadEachCaseAlike) {
+    std::ifstream cases(std::string(TALVEX_FIXTURE_DIR) + "/../fixture_format_cases.txt");
+    size_t count = 0;
+    for (std::string line; std::getline(cases, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        ++count;
+        const size_t arrow = line.rfind(" => ");
+        std::string input = line.substr(0, arrow), bytes;
+        for (size_t brace; (brace = input.find('{')) != std::string::npos;) {
+            input.replace(brace, 4, 1, static_cast<char>(fixture::hex_byte(input, brace + 1)));
+        }
+        std::istringstream in(input);
+        const fixture::Fixture f = fixture::load_lines(in);
+        if (f.errors.empty()) {
+            const bool sz = f.files.empty() && f.values.at(0).type == kRegSz;
+            const std::string& read = f.files.empty() ? f.values.at(0).data : f.files[0].data;
+            for (size_t i = 0; i + sz < read.size(); ++i) {
+                bytes += "0123456789abcdef"[static_cast<unsigned char>(read[i]) >> 4];
+                bytes += "0123456789abcdef"[read[i] & 15];
+            }
+        }
+        EXPECT_EQ(f.errors.empty() ? bytes : "error", line.substr(arrow + 4)) << line;
+    }
+    EXPECT_NE(count, 0u) << "no cases read";
 }
 
 } // namespace
