@@ -8,7 +8,6 @@
 #include <istream>
 #include <map>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -62,12 +61,6 @@ inline bool unescape(const std::string& text, std::string& out) {
         }
     }
     return true;
-}
-
-inline std::string unescape(const std::string& text) {
-    std::string out;
-    if (!unescape(text, out)) throw std::invalid_argument("bad escape in " + text);
-    return out;
 }
 
 // The bytes that pairs of hex digits spell; false for anything else.
@@ -185,9 +178,11 @@ inline std::map<std::string, Messages> messages() {
         if (line.empty() || line[0] == '#') continue;
         const std::string set = head(line), id = head(line), primary = head(line);
         const std::string sublanguages = head(line), prompt = head(line);
-        sets[set] = {static_cast<uint16_t>(std::stoi(id)), primary,
-                     sublanguages.empty() ? 0u : static_cast<unsigned>(std::stoi(sublanguages)),
-                     unescape(prompt), unescape(head(line))};
+        Messages& m = sets[set];
+        m = {static_cast<uint16_t>(std::stoi(id)), primary,
+             sublanguages.empty() ? 0u : static_cast<unsigned>(std::stoi(sublanguages)), "", ""};
+        if (!unescape(prompt, m.prompt) || !unescape(head(line), m.completion))
+            sets.erase(set); // a bad set is missing
     }
     return sets;
 }

@@ -103,21 +103,20 @@ TEST(FixtureFormat, BothReadersReadEachCaseAlike) {
         if (line.empty() || line[0] == '#') continue;
         ++count;
         const size_t arrow = line.rfind(" => ");
-        std::string input = line.substr(0, arrow), bytes;
+        std::string input = line.substr(0, arrow);
         for (size_t brace; (brace = input.find('{')) != std::string::npos;) {
             input.replace(brace, 4, 1, static_cast<char>(fixture::hex_byte(input, brace + 1)));
         }
         std::istringstream in(input);
         const fixture::Fixture f = fixture::load_lines(in);
-        if (f.errors.empty()) {
-            const bool sz = f.files.empty() && f.values.at(0).type == kRegSz;
-            const std::string& read = f.files.empty() ? f.values.at(0).data : f.files[0].data;
-            for (size_t i = 0; i + sz < read.size(); ++i) {
-                bytes += "0123456789abcdef"[static_cast<unsigned char>(read[i]) >> 4];
-                bytes += "0123456789abcdef"[read[i] & 15];
-            }
-        }
-        EXPECT_EQ(f.errors.empty() ? bytes : "error", line.substr(arrow + 4)) << line;
+        std::string want;
+        if (!fixture::unhex(line.substr(arrow + 4), want)) want = "(an error)";
+        const auto read = [&f] { // a string value without its terminator
+            if (!f.files.empty()) return f.files[0].data;
+            return f.values.at(0).data.substr(0, f.values[0].data.size() -
+                                                     (f.values[0].type == kRegSz));
+        };
+        EXPECT_EQ(f.errors.empty() ? read() : "(an error)", want) << line;
     }
     EXPECT_NE(count, 0u) << "no cases read";
 }
