@@ -3,12 +3,19 @@
 namespace talvex {
 namespace {
 
+// The user identifiers that select a set; the list carries its own length.
+struct UserList {
+    const uint16_t* ids;
+    unsigned count;
+    constexpr UserList() : ids(nullptr), count(0) {}
+    template <unsigned N> constexpr UserList(const uint16_t (&list)[N]) : ids(list), count(N) {}
+};
+
 struct LanguageTexts {
     uint16_t language_id;
     const char* prompt;
     const char* completion;
-    const uint16_t* users; // the user identifiers that select the set
-    unsigned user_count;
+    UserList users;
 };
 
 // Code page 1252 bytes; the non-ASCII ones as escapes so the sources stay ASCII.
@@ -19,22 +26,22 @@ constexpr uint16_t kSpanishUsers[] = {0x0C0A, 0x080A, 0x040A, 0x1C0A, 0x180A, 0x
 constexpr uint16_t kFrenchUsers[] = {0x0C0C, 0x080C, 0x040C, 0x140C, 0x100C};
 constexpr uint16_t kDutchUsers[] = {0x0813, 0x0413};
 
-constexpr LanguageTexts kEnglish = {1033, "Do you really want to uninstall your sound card ?",
-                                    "    Uninstall complete.    ", nullptr, 0};
+constexpr LanguageTexts kEnglish = {
+    1033, "Do you really want to uninstall your sound card ?", "    Uninstall complete.    ", {}};
 
 constexpr LanguageTexts kOtherLanguages[] = {
     {1031, "Sind Sie sicher, da\xDF Sie Ihre Soundkarte deinstallieren wollen ?",
-     "     Deinstallation beendet.    ", kGermanUsers, 5},
+     "     Deinstallation beendet.    ", kGermanUsers},
     {1034, "\xBFQuieres realmente desinstalar tu tarjeta de sonido ?",
-     "     Desinstalaci\xF3n completa.     ", kSpanishUsers, 20},
+     "     Desinstalaci\xF3n completa.     ", kSpanishUsers},
     {1036,
      "Voulez-vous r\xE9"
      "ellement d\xE9sinstaller votre carte son ?",
      "    D\xE9sinstallation achev\xE9"
      "e.    ",
-     kFrenchUsers, 5},
+     kFrenchUsers},
     {1043, "Weet u zeker dat u de geluidskaart wilt de-installeren ?",
-     "    De-installatie voltooid.   ", kDutchUsers, 2},
+     "    De-installatie voltooid.   ", kDutchUsers},
 };
 
 void copy_text(char* to, const char* from) {
@@ -55,8 +62,8 @@ MessageSet select_message_set(uint16_t user_language) {
     MessageSet set;
     load(set, kEnglish);
     for (const LanguageTexts& texts : kOtherLanguages) {
-        for (unsigned i = 0; i < texts.user_count; ++i) {
-            if (texts.users[i] == user_language) load(set, texts);
+        for (unsigned i = 0; i < texts.users.count; ++i) {
+            if (texts.users.ids[i] == user_language) load(set, texts);
         }
     }
     return set;

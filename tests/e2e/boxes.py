@@ -21,7 +21,8 @@ def texts():
     sets = {}
     for line in (Path(__file__).parent / "messages.txt").read_text(encoding="cp1252").splitlines():
         if line and not line.startswith("#"):
-            name, _, prompt, completion, _ = line.split("|")
+            fields = line.split("|")
+            name, prompt, completion = fields[0], fields[-3], fields[-2]
             sets[name] = (fixture.unescape(prompt), fixture.unescape(completion))
     return sets
 

@@ -1,28 +1,33 @@
 """Installation fixtures: what a scenario seeds and what it expects afterwards."""
+import re
+import sys
 from dataclasses import dataclass, field
 from pathlib import Path
 
 FIXTURES = Path(__file__).parent / "fixtures"
 
 
+ESCAPES = {"r": 13, "n": 10, "t": 9, "0": 0, "\\": 92}
+HEX_PAIRS = re.compile(r"(?:[0-9A-Fa-f]{2})*")
+
+
 def unescape(text):
+    """The bytes of a TEXT or BYTES field; any escape the format does not name is an error."""
     out = bytearray()
     i = 0
-    simple = {"r": 13, "n": 10, "t": 9, "0": 0, "\\": 92}
     while i < len(text):
-        c = text[i]
-        if c == "\\" and i + 1 < len(text):
-            nxt = text[i + 1]
-            if nxt == "x":
-                out.append(int(text[i + 2:i + 4], 16))
-                i += 4
-                continue
-            if nxt in simple:
-                out.append(simple[nxt])
-                i += 2
-                continue
-        out += c.encode("cp1252")
-        i += 1
+        nxt = text[i + 1:i + 2]
+        if text[i] != "\\":
+            out += text[i].encode("cp1252")
+            i += 1
+        elif nxt and nxt in ESCAPES:
+            out.append(ESCAPES[nxt])
+            i += 2
+        elif nxt == "x" and len(text[i + 2:i + 4]) == 2 and HEX_PAIRS.fullmatch(text[i + 2:i + 4]):
+            out.append(int(text[i + 2:i + 4], 16))
+            i += 4
+        else:
+            raise ValueError(f"bad escape in {text!r}")
     return bytes(out)
 
 
@@ -45,10 +50,16 @@ class Fixture:
 
 
 def load(name):
+    return parse(name, (FIXTURES / f"{name}.txt").read_bytes().decode("latin-1").split("\n"))
+
+
+def parse(name, lines):
     fixture = Fixture(name)
-    for line in (FIXTURES / f"{name}.txt").read_text(encoding="cp1252").splitlines():
+    for line in lines:
         if not line or line.startswith("#"):
             continue
+        if any(not " " <= c <= "~" for c in line):
+            raise ValueError(f"{name}: raw byte outside printable ASCII in {line!r}")
         verb, _, rest = line.partition(" ")
         if verb == "gone":
             kind, _, what = rest.partition(" ")
@@ -60,12 +71,17 @@ def load(name):
             else:
                 fixture.gone_files.add(what.lower())
             continue
-        parts = rest.split("|", 2)
+        fields = 3 if verb in ("sz", "bin") else 2 if verb in ("file", "readonly", "becomes") else 1
+        parts = rest.split("|", fields - 1)
+        if len(parts) < fields:
+            raise ValueError(f"{name}: missing field in {line!r}")
         if verb == "key":
             fixture.keys.append(rest)
         elif verb == "sz":
             fixture.values.append((parts[0], parts[1], "sz", unescape(parts[2])))
         elif verb == "bin":
+            if not HEX_PAIRS.fullmatch(parts[2]):
+                raise ValueError(f"{name}: bad bytes in {line!r}")
             fixture.values.append((parts[0], parts[1], "bin", bytes.fromhex(parts[2])))
         elif verb in ("file", "readonly"):
             fixture.files.append((parts[0], unescape(parts[1]), verb == "readonly"))
@@ -102,3 +118,27 @@ def expected_present(fixture, key):
     """A key stays unless it, or a key above it, is expected to go."""
     folded = key.lower()
     return not any(folded == g or folded.startswith(g + "\\") for g in fixture.gone_keys)
+
+
+def check_format_cases():
+    """Reads each case of fixture_format_cases.txt, as the C++ reader's test does; 0 if all agree."""
+    wrong = 0
+    cases = (Path(__file__).parent / "fixture_format_cases.txt").read_text(encoding="ascii")
+    for case in cases.splitlines():
+        if not case or case.startswith("#"):
+            continue
+        line, _, want = case.rpartition(" => ")
+        line = re.sub(r"\{([0-9a-f]{2})\}", lambda m: chr(int(m.group(1), 16)), line)
+        try:
+            f = parse("case", [line])
+            got = (f.files[0][1] if f.files else f.values[0][3]).hex()
+        except ValueError:
+            got = "error"
+        if got != want:
+            print(f"{case}: the Python reader gives {got}")
+            wrong += 1
+    return 1 if wrong else 0
+
+
+if __name__ == "__main__":
+    sys.exit(check_format_cases())

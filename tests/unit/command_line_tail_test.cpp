@@ -5,6 +5,7 @@
 #include <string>
 
 #include "system/simulated_machine.h"
+#include "trace_helpers.h"
 
 namespace talvex {
 namespace {
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                                true},
                       TailCase{"LeadByteAtEnd", "\"ab\x81", "", true},
                       TailCase{"NoLeadTestUnquoted", "ab\x81 rest", "rest", true}),
-    [](const ::testing::TestParamInfo<TailCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 } // namespace
 } // namespace talvex

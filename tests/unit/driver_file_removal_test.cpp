@@ -11,13 +11,13 @@
 namespace talvex {
 namespace {
 
-// The deletion paths in order, without their outcome.
-std::vector<std::string> deleted_paths(const SimulatedMachine& machine) {
-    std::vector<std::string> paths;
-    for (const std::string& path : call_arguments(machine.trace, "DeleteFileA")) {
-        paths.push_back("DeleteFileA " + path);
-    }
-    return paths;
+// The golden file of a run on the full fixture: every deletion and the
+// directory query before it, in order.
+constexpr const char* kGolden = "driver_files_full.txt";
+
+std::vector<std::string> file_calls(const SimulatedMachine& machine) {
+    return without_outcome(lines_starting_with(
+        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"}));
 }
 
 DeviceTable table_with_inf_paths(std::vector<std::string> names) {
@@ -33,34 +33,29 @@ void run_both_passes(SimulatedMachine& machine, const DeviceTable& table) {
     remove_driver_files(machine, table);
 }
 
-TEST(DriverFileRemoval, FiftyFiveDeletionsInOrderEachAfterItsOwnQuery) {
+// A fixture on a machine whose directories are moved where `windows` and
+// `system` say; the file calls of both passes.
+std::vector<std::string> run_on(const std::string& name, const std::string& windows,
+                                const std::string& system, bool directory_fails = false) {
     SimulatedMachine machine;
-    fixture::seed(machine, fixture::load("full"));
+    fixture::seed(machine, fixture::load(name));
+    machine.windows_directory = windows;
+    machine.system_directory = system;
+    machine.directory_fails = directory_fails;
     DeviceTable table = {};
     discover_device_instances(machine, table);
     machine.trace.clear();
     run_both_passes(machine, table);
-
-    expect_golden("deletions_all_slots.txt", deleted_paths(machine));
-    const auto calls = lines_starting_with(
-        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"});
-    ASSERT_EQ(calls.size(), 110u);
-    for (size_t i = 0; i < calls.size(); i += 2) {
-        const bool system = i >= 2 * (12 + 10) && i < 2 * (12 + 10 + 21);
-        const std::string capacity = i < 2 * 12 ? " 260" : " 20";
-        EXPECT_EQ(calls[i], (system ? "GetSystemDirectoryA" : "GetWindowsDirectoryA") + capacity);
-    }
+    return file_calls(machine);
 }
 
-TEST(DriverFileRemoval, EmptyInfPathNamesTheFoldersAndRemovesNothing) {
-    SimulatedMachine machine;
-    machine.add_file("C:\\WINDOWS\\inf\\keep.inf", "keep");
-    remove_inf_files(machine, DeviceTable{}, kFirstInfPassCapacity);
-    const auto paths = deleted_paths(machine);
-    ASSERT_EQ(paths.size(), 12u);
-    EXPECT_EQ(paths[0], "DeleteFileA C:\\WINDOWS\\inf\\");
-    EXPECT_EQ(paths[1], "DeleteFileA C:\\WINDOWS\\inf\\other\\");
-    EXPECT_TRUE(machine.has_file("C:\\WINDOWS\\inf\\keep.inf"));
+// On the empty fixture every INF name is empty: the folders themselves are
+// named, and deleting them fails.
+TEST(DriverFileRemoval, GivesTheGoldenCalls) {
+    for (const std::string name : {"full", "empty"}) {
+        expect_golden("driver_files_" + name + ".txt",
+                      run_on(name, fixture::place("WINDIR"), fixture::place("SYSDIR")));
+    }
 }
 
 // A name that climbs out of the inf folders, names a drive, or holds a
@@ -77,8 +72,9 @@ TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
         }
         run_both_passes(machine, table_with_inf_paths({name}));
         EXPECT_EQ(machine.files().size(), 4u);
-        for (const std::string& path : deleted_paths(machine)) {
-            EXPECT_NE(path.substr(path.size() - std::strlen(name) - 1), "\\" + std::string(name))
+        for (const std::string& path : call_arguments(machine.trace, "DeleteFileA")) {
+            EXPECT_NE(path.substr(path.size() - std::min(path.size(), std::strlen(name) + 1)),
+                      "\\" + std::string(name))
                 << path;
         }
     }
@@ -92,9 +88,8 @@ TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
 struct DirectoryCase {
     const char* name;
     std::string windows;
-    bool fails;             // both queries return 0
-    std::string first_inf;  // first deletion of the first pass; none when empty
-    std::string first_list; // first deletion of the Windows-directory list
+    bool fails;   // both queries return 0
+    bool deletes; // every deletion of the golden file, in the moved directories
 };
 
 class DirectoryShape : public ::testing::TestWithParam<DirectoryCase> {};
@@ -103,37 +98,29 @@ class DirectoryShape : public ::testing::TestWithParam<DirectoryCase> {};
 // just delivered; a long one is queried again with room enough.
 TEST_P(DirectoryShape, PathsBeginWithTheDirectoryJustDelivered) {
     const DirectoryCase& c = GetParam();
-    SimulatedMachine machine;
-    machine.windows_directory = c.windows;
-    machine.system_directory = c.windows + "\\SYSTEM";
-    machine.directory_fails = c.fails;
-    run_both_passes(machine, table_with_inf_paths({"t.inf"}));
-    const auto paths = deleted_paths(machine);
-    if (c.first_inf.empty()) {
-        EXPECT_EQ(paths, std::vector<std::string>());
-        return;
+    const std::string system = c.windows + "\\SYSTEM";
+    std::vector<std::string> expected;
+    for (const std::string& call : golden(kGolden)) {
+        const std::string path = call.substr(call.find(' ') + 1);
+        if (!c.deletes || call.rfind("DeleteFileA", 0) != 0) continue;
+        const bool in_system = path.rfind(fixture::place("SYSDIR"), 0) == 0;
+        const std::string from = fixture::place(in_system ? "SYSDIR" : "WINDIR");
+        expected.push_back("DeleteFileA " + (in_system ? system : c.windows) +
+                           path.substr(from.size()));
     }
-    ASSERT_EQ(paths.size(), 55u) << "a long directory still gets every deletion";
-    EXPECT_EQ(paths[0], "DeleteFileA " + c.first_inf);
-    EXPECT_EQ(paths[12], "DeleteFileA " + c.first_list);
-    EXPECT_EQ(paths[22], "DeleteFileA " + c.windows + "\\SYSTEM\\cs32ba11.drv");
-    EXPECT_EQ(paths[43], "DeleteFileA " + c.first_inf) << "second pass, same paths";
+    EXPECT_EQ(lines_starting_with(run_on("full", c.windows, system, c.fails), {"DeleteFileA"}),
+              expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, DirectoryShape,
     ::testing::Values(
-        DirectoryCase{"RootOfDrive", "D:\\", false, "D:\\\\inf\\t.inf", "D:\\\\94pc4m1.bin"},
-        DirectoryCase{"NineteenCharacters", "C:\\WINDOWS\\ABCDEFGH", false,
-                      "C:\\WINDOWS\\ABCDEFGH\\inf\\t.inf", "C:\\WINDOWS\\ABCDEFGH\\94pc4m1.bin"},
-        DirectoryCase{"TwentyFiveCharacters", "C:\\Windows\\TalvexUser0123", false,
-                      "C:\\Windows\\TalvexUser0123\\inf\\t.inf",
-                      "C:\\Windows\\TalvexUser0123\\94pc4m1.bin"},
-        DirectoryCase{"LongerThanAnyBuffer", "C:\\" + std::string(270, 'w'), false, "", ""},
-        DirectoryCase{"QueryFails", "C:\\WINDOWS", true, "", ""}),
-    [](const ::testing::TestParamInfo<DirectoryCase>& info) {
-        return std::string(info.param.name);
-    });
+        DirectoryCase{"RootOfDrive", "D:\\", false, true},
+        DirectoryCase{"LongestForTheShortQueries", "C:\\WINDOWS\\ABCDEFGH", false, true},
+        DirectoryCase{"TooLongForTheShortQueries", "C:\\Windows\\TalvexUser0123", false, true},
+        DirectoryCase{"LongerThanAnyBuffer", "C:\\" + std::string(270, 'w'), false, false},
+        DirectoryCase{"QueryFails", "C:\\WINDOWS", true, false}),
+    CaseName());
 
 } // namespace
 } // namespace talvex

@@ -2,7 +2,10 @@
 // The installation fixtures of tests/e2e/fixtures (format in their README),
 // read for the simulated machine: the same files that the Wine end-to-end
 // tests seed a real prefix from. Also the format's one validator.
+#include <algorithm>
+#include <cctype>
 #include <fstream>
+#include <istream>
 #include <map>
 #include <set>
 #include <string>
@@ -29,22 +32,45 @@ struct Fixture {
     std::vector<std::string> errors;                          // what the format refuses
 };
 
-inline std::string unescape(const std::string& text) {
-    std::string out;
+// The byte that two hex digits at `at` spell, or -1.
+inline int hex_byte(const std::string& text, size_t at) {
+    if (at + 2 > text.size() || !std::isxdigit(static_cast<unsigned char>(text[at])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[at + 1]))) {
+        return -1;
+    }
+    return std::stoi(text.substr(at, 2), nullptr, 16);
+}
+
+// The bytes of a TEXT or BYTES field; false for any escape the format does
+// not name.
+inline bool unescape(const std::string& text, std::string& out) {
+    const std::string from = "rnt0\\", to("\r\n\t\0\\", 5);
+    out.clear();
     for (size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : 0;
-        if (text[i] != '\\' || next == 0) {
+        const size_t known = i + 1 < text.size() ? from.find(text[i + 1]) : std::string::npos;
+        if (text[i] != '\\') {
             out += text[i];
-        } else if (next == 'x') {
-            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+        } else if (known != std::string::npos) {
+            out += to[known];
+            ++i;
+        } else if (text.compare(i + 1, 1, "x") == 0 && hex_byte(text, i + 2) >= 0) {
+            out += static_cast<char>(hex_byte(text, i + 2));
             i += 3;
         } else {
-            const std::string from = "rnt0", to("\r\n\t\0", 4);
-            out += from.find(next) == std::string::npos ? next : to[from.find(next)];
-            ++i;
+            return false;
         }
     }
-    return out;
+    return true;
+}
+
+// The bytes that pairs of hex digits spell; false for anything else.
+inline bool unhex(const std::string& text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        if (hex_byte(text, i) < 0) return false;
+        out += static_cast<char>(hex_byte(text, i));
+    }
+    return true;
 }
 
 // The text before the first bar, and the rest after it.
@@ -66,61 +92,65 @@ inline std::string place(const std::string& where) {
                               : std::string();
 }
 
-inline Fixture load_file(const std::string& path) {
+inline Fixture load_lines(std::istream& in) {
     Fixture f;
     std::set<std::string> seeded_keys, seeded_values, seeded_files;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) f.errors.push_back(path + ": no such fixture");
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
+        const auto error = [&](const char* what) { f.errors.push_back(line + ": " + what); };
+        if (std::any_of(line.begin(), line.end(), [](char c) { return c < ' ' || c > '~'; })) {
+            error("raw byte outside printable ASCII");
+            continue;
+        }
         const std::string verb = line.substr(0, line.find(' '));
-        std::string rest = line.substr(verb.size() + 1);
-        if (verb == "gone") {
+        std::string rest = line.substr(std::min(line.size(), verb.size() + 1)), data;
+        const bool value = verb == "sz" || verb == "bin";
+        const bool file = verb == "file" || verb == "readonly" || verb == "becomes";
+        if (std::count(rest.begin(), rest.end(), '|') < (value ? 2 : file ? 1 : 0)) {
+            error("missing field");
+        } else if (verb == "gone") {
             const std::string kind = rest.substr(0, rest.find(' '));
-            const std::string target = fold_name(rest.substr(kind.size() + 1));
+            const std::string target =
+                fold_name(rest.substr(std::min(rest.size(), kind.size() + 1)));
             auto& gone = kind == "key"     ? f.gone_keys
                          : kind == "value" ? f.gone_values
                                            : f.gone_files;
             const auto& seeded = kind == "key"     ? seeded_keys
                                  : kind == "value" ? seeded_values
                                                    : seeded_files;
-            if (seeded.count(target) == 0) f.errors.push_back(line + ": never seeded");
+            if (seeded.count(target) == 0) error("never seeded");
             gone.insert(target);
-            continue;
-        }
-        if (verb == "key") {
+        } else if (verb == "key") {
             f.keys.push_back(rest);
             seeded_keys.insert(fold_name(rest));
-        } else if (verb == "sz" || verb == "bin") {
+        } else if (value) {
             const std::string key = head(rest), value_name = head(rest);
-            std::string data = unescape(rest) + std::string(1, '\0');
-            if (verb == "bin") {
-                data.clear();
-                for (size_t i = 0; i + 1 < rest.size(); i += 2) {
-                    data += static_cast<char>(std::stoi(rest.substr(i, 2), nullptr, 16));
-                }
-            }
+            if (!(verb == "sz" ? unescape(rest, data) : unhex(rest, data))) error("bad bytes");
+            if (verb == "sz") data += std::string(1, '\0');
             f.values.push_back({key, value_name, data, verb == "sz" ? kRegSz : kRegBinary});
             seeded_keys.insert(fold_name(key));
             seeded_values.insert(fold_name(key + "|" + value_name));
-        } else if (verb == "file" || verb == "readonly" || verb == "becomes") {
+        } else if (file) {
             const std::string where = head(rest);
-            if (place(where).empty()) f.errors.push_back(line + ": unknown place");
-            if (verb == "becomes" && seeded_files.count(fold_name(where)) == 0) {
-                f.errors.push_back(line + ": never seeded");
-            }
-            if (verb == "becomes") f.becomes[fold_name(where)] = unescape(rest);
-            if (verb != "becomes") f.files.push_back({where, unescape(rest), verb == "readonly"});
+            if (place(where).empty()) error("unknown place");
+            if (verb == "becomes" && seeded_files.count(fold_name(where)) == 0)
+                error("never seeded");
+            if (!unescape(rest, data)) error("bad bytes");
+            if (verb == "becomes") f.becomes[fold_name(where)] = data;
+            if (verb != "becomes") f.files.push_back({where, data, verb == "readonly"});
             seeded_files.insert(fold_name(where));
         } else {
-            f.errors.push_back(line + ": unknown line");
+            error("unknown line");
         }
     }
     return f;
 }
 
 inline Fixture load(const std::string& name) {
-    return load_file(std::string(TALVEX_FIXTURE_DIR) + "/" + name + ".txt");
+    std::ifstream in(std::string(TALVEX_FIXTURE_DIR) + "/" + name + ".txt", std::ios::binary);
+    Fixture f = load_lines(in);
+    if (!in.eof()) f.errors.push_back(name + ": no such fixture");
+    return f;
 }
 
 // A key stays unless it, or a key above it, is expected to go.
@@ -144,17 +174,24 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
 
 struct Messages {
     uint16_t language_id;
+    std::string primary; // "*" for the set of every identifier no other set selects
+    unsigned sublanguages;
     std::string prompt, completion;
 };
 
-// The texts of the boxes by set (en, de, es, fr, nl), from tests/e2e/messages.txt.
+// The sets of the boxes by name (en, de, ...), from tests/e2e/messages.txt.
 inline std::map<std::string, Messages> messages() {
     std::map<std::string, Messages> sets;
     std::ifstream in(std::string(TALVEX_FIXTURE_DIR) + "/../messages.txt", std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
-        const std::string set = head(line), id = head(line), prompt = head(line);
-        sets[set] = {static_cast<uint16_t>(std::stoi(id)), unescape(prompt), unescape(head(line))};
+        const std::string set = head(line), id = head(line), primary = head(line);
+        const std::string sublanguages = head(line), prompt = head(line);
+        Messages& m = sets[set];
+        m = {static_cast<uint16_t>(std::stoi(id)), primary,
+             sublanguages.empty() ? 0u : static_cast<unsigned>(std::stoi(sublanguages)), "", ""};
+        if (!unescape(prompt, m.prompt) || !unescape(head(line), m.completion))
+            sets.erase(set); // a bad set is missing
     }
     return sets;
 }

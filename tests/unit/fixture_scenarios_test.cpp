@@ -4,15 +4,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "fixture_loader.h"
 #include "run/uninstall_run.h"
+#include "trace_helpers.h"
 
 namespace talvex {
 namespace {
 
 struct ScenarioCase {
-    std::string fixture;
+    std::string name, fixture;
     bool nt;
 };
 
@@ -63,29 +65,52 @@ std::vector<ScenarioCase> all_scenarios() {
     std::sort(names.begin(), names.end());
     std::vector<ScenarioCase> cases;
     for (const std::string& name : names) {
-        cases.push_back({name, false});
-        cases.push_back({name, true});
+        cases.push_back({name + "_win95", name, false});
+        cases.push_back({name + "_nt", name, true});
     }
     return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureScenario, ::testing::ValuesIn(all_scenarios()),
-                         [](const ::testing::TestParamInfo<ScenarioCase>& info) {
-                             return info.param.fixture + (info.param.nt ? "_nt" : "_win95");
-                         });
+                         CaseName());
 
 // The validator refuses what a fixture expects but never seeded.
 TEST(FixtureFormat, ExpectationsOfUnseededThingsAreRefused) {
-    const std::string path = (std::filesystem::temp_directory_path() / "unseeded.txt").string();
-    std::ofstream(path) << "key A\\B\nsz K|V|x\nfile C\\a.txt|x\ngone key A\\B\ngone key A\\C\n"
-                           "gone value K|V\ngone value K|W\ngone file C\\a.txt\n"
-                           "gone file C\\b.txt\nbecomes C\\c.txt|y\nfile D\\x|y\nfoo bar\n";
-    const fixture::Fixture f = fixture::load_file(path);
-    std::filesystem::remove(path);
-    EXPECT_EQ(f.errors, (std::vector<std::string>{
-                            "gone key A\\C: never seeded", "gone value K|W: never seeded",
-                            "gone file C\\b.txt: never seeded", "becomes C\\c.txt|y: never seeded",
-                            "file D\\x|y: unknown place", "foo bar: unknown line"}));
+    std::istringstream in("key A\\B\nsz K|V|x\nfile C\\a.txt|x\ngone key A\\B\ngone key A\\C\n"
+                          "gone value K|V\ngone value K|W\ngone file C\\a.txt\n"
+                          "gone file C\\b.txt\nbecomes C\\c.txt|y\nfile D\\x|y\nfoo bar\n");
+    EXPECT_EQ(fixture::load_lines(in).errors,
+              (std::vector<std::string>{
+                  "gone key A\\C: never seeded", "gone value K|W: never seeded",
+                  "gone file C\\b.txt: never seeded", "becomes C\\c.txt|y: never seeded",
+                  "file D\\x|y: unknown place", "foo bar: unknown line"}));
+}
+
+// Each case of tests/e2e/fixture_format_cases.txt, which the Python reader
+// (tests/e2e/fixture.py) runs too.
+TEST(FixtureFormat, BothReadersReadEachCaseAlike) {
+    std::ifstream cases(std::string(TALVEX_FIXTURE_DIR) + "/../fixture_format_cases.txt");
+    size_t count = 0;
+    for (std::string line; std::getline(cases, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        ++count;
+        const size_t arrow = line.rfind(" => ");
+        std::string input = line.substr(0, arrow);
+        for (size_t brace; (brace = input.find('{')) != std::string::npos;) {
+            input.replace(brace, 4, 1, static_cast<char>(fixture::hex_byte(input, brace + 1)));
+        }
+        std::istringstream in(input);
+        const fixture::Fixture f = fixture::load_lines(in);
+        std::string want;
+        if (!fixture::unhex(line.substr(arrow + 4), want)) want = "(an error)";
+        const auto read = [&f] { // a string value without its terminator
+            if (!f.files.empty()) return f.files[0].data;
+            return f.values.at(0).data.substr(0, f.values[0].data.size() -
+                                                     (f.values[0].type == kRegSz));
+        };
+        EXPECT_EQ(f.errors.empty() ? read() : "(an error)", want) << line;
+    }
+    EXPECT_NE(count, 0u) << "no cases read";
 }
 
 } // namespace

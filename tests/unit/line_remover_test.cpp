@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"TokenBeforeNulOnSameLine", "a\ncs4232c" + kNul + "z\n", "cs4232c",
                  "a" + kNul + "z\r\n"},
         LineCase{"NoTokenLeavesLfEndsAndCtrlZ", "a\nb\n\x1A", "cs4232c", "a\nb\n\x1A"}),
-    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(RemoveLineFiles, FileThatDoesNotOpenIsNeitherReadNorClosedNorCreated) {
     SimulatedMachine machine;
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"EarlyCtrlZBeforeALongTail", 200, "\r\n", kLongTail, true},
                       LimitCase{"CtrlZAtTheLimit", kLimit, "\r\n", kLongTail, true},
                       LimitCase{"CtrlZOneOver", kLimit + 1, "\r\n", kLongTail, false}),
-    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 } // namespace
 } // namespace talvex

@@ -21,15 +21,16 @@ TEST(PathBuilder, EmptyAtFirstThenAppendsInOrder) {
 // overflowed for good, and nothing is written past the buffer.
 TEST(PathBuilder, OverflowIsMarkedAndNeverWritesPastTheBuffer) {
     for (const size_t length : {15, 16, 40}) {
+        SCOPED_TRACE(std::to_string(length) + " characters");
         char memory[24];
         std::fill(std::begin(memory), std::end(memory), '#');
         PathBuilder path(memory, 16);
         path.append(std::string(length, 'p').c_str());
-        EXPECT_EQ(path.ok(), length <= 15) << length;
+        EXPECT_EQ(path.ok(), length <= 15);
         path.append("");
-        EXPECT_EQ(path.ok(), length <= 15) << length;
+        EXPECT_EQ(path.ok(), length <= 15);
         EXPECT_EQ(std::string(path.c_str()), std::string(std::min<size_t>(length, 15), 'p'));
-        EXPECT_EQ(std::string(memory + 16, 8), std::string(8, '#')) << length;
+        EXPECT_EQ(std::string(memory + 16, 8), std::string(8, '#'));
     }
 }
 

@@ -31,6 +31,7 @@ TEST(TextMode, DecodeTurnsCrLfIntoLfAndStopsAtTheFirstCtrlZ) {
         {std::string("a\0b", 3), std::string("a\0b", 3), false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.raw));
         std::string out(c.raw.size() + 1, '#');
         bool at_ctrl_z = !c.at_ctrl_z;
         // An LF just past the data must not make a last CR part of a CR-LF.
@@ -38,7 +39,7 @@ TEST(TextMode, DecodeTurnsCrLfIntoLfAndStopsAtTheFirstCtrlZ) {
                                           reinterpret_cast<unsigned char*>(out.data()), at_ctrl_z);
         EXPECT_EQ(out.substr(0, n), c.text);
         EXPECT_EQ(out[n], '#') << "nothing written past what was delivered";
-        EXPECT_EQ(at_ctrl_z, c.at_ctrl_z) << c.text;
+        EXPECT_EQ(at_ctrl_z, c.at_ctrl_z);
     }
 }
 
@@ -47,6 +48,7 @@ TEST(TextMode, EncodeTurnsEachLfIntoCrLfAndKeepsCrs) {
         std::string text, raw;
     } cases[] = {{"a\nb\n", "a\r\nb\r\n"}, {"a\rb", "a\rb"}, {"\n\n", "\r\n\r\n"}, {"", ""}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text));
         std::string out(2 * c.text.size() + 1, '#');
         const size_t n = text_mode_encode(bytes(c.text), c.text.size(),
                                           reinterpret_cast<unsigned char*>(out.data()));

@@ -1,14 +1,36 @@
 #pragma once
-// Reading the simulated machine's call record in tests.
+// Reading the simulated machine's call record and the golden files in tests,
+// and naming test cases.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
+#include <source_location>
 #include <string>
 #include <vector>
 
 namespace talvex {
+namespace {
+
+// A case prints as its name, not as a dump of its bytes.
+template <class Case>
+requires requires(const Case& c) {
+    std::string(c.name);
+}
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// Names each instance of a parameterised test after its case.
+struct CaseName {
+    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+        return info.param.name;
+    }
+};
+
+} // namespace
 
 inline std::vector<std::string> lines_starting_with(const std::vector<std::string>& trace,
                                                     const std::vector<std::string>& prefixes) {
@@ -24,42 +46,57 @@ inline std::vector<std::string> lines_starting_with(const std::vector<std::strin
     return kept;
 }
 
-// What each `call` in the record was given: the text after its name, without
-// the " -> outcome" the simulated machine adds.
+// The lines without the " -> outcome" the simulated machine adds.
+inline std::vector<std::string> without_outcome(std::vector<std::string> lines) {
+    for (std::string& line : lines) line = line.substr(0, line.rfind(" -> "));
+    return lines;
+}
+
+// What each `call` in the record was given: the text after its name.
 inline std::vector<std::string> call_arguments(const std::vector<std::string>& trace,
                                                const std::string& call) {
     std::vector<std::string> arguments;
-    for (const std::string& line : lines_starting_with(trace, {call + " "})) {
-        const size_t outcome = line.rfind(" -> ");
-        arguments.push_back(line.substr(call.size() + 1, outcome - call.size() - 1));
+    for (const std::string& line : without_outcome(lines_starting_with(trace, {call + " "}))) {
+        arguments.push_back(line.substr(call.size() + 1));
     }
     return arguments;
 }
 
-// Compares `actual` with a golden file and reports the first line that
-// differs. With TALVEX_UPDATE_GOLDEN=1 it rewrites the file from `actual`
-// instead, keeping the file's leading comment.
-inline void expect_golden(const std::string& name, const std::vector<std::string>& actual) {
-    const std::string path = std::string(TALVEX_GOLDEN_DIR) + "/" + name;
-    std::vector<std::string> comment, golden;
-    std::ifstream in(path);
+// A golden file's entries: its lines less the leading comment.
+inline std::vector<std::string> golden(const std::string& name,
+                                       std::vector<std::string>* comment = nullptr) {
+    std::vector<std::string> entries;
+    std::ifstream in(std::string(TALVEX_GOLDEN_DIR) + "/" + name);
     for (std::string line; std::getline(in, line);) {
-        (!line.empty() && line[0] == '#' ? comment : golden).push_back(line);
+        const bool commented = !line.empty() && line[0] == '#';
+        if (commented && comment != nullptr) comment->push_back(line);
+        if (!commented) entries.push_back(line);
     }
+    return entries;
+}
+
+// Compares `actual` with a golden file and reports, at the calling line, the
+// first entry that differs. With TALVEX_UPDATE_GOLDEN=1 it rewrites the file
+// from `actual` instead, keeping the file's leading comment.
+inline void expect_golden(const std::string& name, const std::vector<std::string>& actual,
+                          std::source_location caller = std::source_location::current()) {
+    std::vector<std::string> comment;
+    const std::vector<std::string> want = golden(name, &comment);
     const char* update = std::getenv("TALVEX_UPDATE_GOLDEN");
     if (update != nullptr && std::string(update) == "1") {
-        std::ofstream out(path, std::ios::binary);
+        std::ofstream out(std::string(TALVEX_GOLDEN_DIR) + "/" + name, std::ios::binary);
         for (const auto& lines : {comment, actual}) {
             for (const std::string& line : lines) out << line << "\n";
         }
         return;
     }
-    for (size_t i = 0; i < std::max(golden.size(), actual.size()); ++i) {
-        const std::string want = i < golden.size() ? golden[i] : "(end of file)";
+    for (size_t i = 0; i < std::max(want.size(), actual.size()); ++i) {
+        const std::string wanted = i < want.size() ? want[i] : "(end of file)";
         const std::string have = i < actual.size() ? actual[i] : "(nothing)";
-        if (want != have) {
-            ADD_FAILURE() << name << ": entry " << i + 1 << " differs\n  golden: " << want
-                          << "\n  actual: " << have;
+        if (wanted != have) {
+            ADD_FAILURE_AT(caller.file_name(), caller.line())
+                << name << ": entry " << i + 1 << " differs\n  golden: " << wanted
+                << "\n  actual: " << have;
             return;
         }
     }
