@@ -35,6 +35,8 @@ def unescape(text):
 class Fixture:
     name: str
     keys: list = field(default_factory=list)      # key paths, as written
+    links: list = field(default_factory=list)     # (key path, target key path)
+    modes: set = field(default_factory=set)       # where it runs: win95, nt; empty for both
     values: list = field(default_factory=list)    # (key, name, type, bytes)
     files: list = field(default_factory=list)     # (where\name, bytes, read_only)
     gone_keys: set = field(default_factory=set)   # folded key paths
@@ -44,7 +46,7 @@ class Fixture:
 
     def all_keys(self):
         seen = {}
-        for key in self.keys + [v[0] for v in self.values]:
+        for key in self.keys + [v[0] for v in self.values] + [path for path, _ in self.links]:
             seen.setdefault(key.lower(), key)
         return seen
 
@@ -71,12 +73,19 @@ def parse(name, lines):
             else:
                 fixture.gone_files.add(what.lower())
             continue
-        fields = 3 if verb in ("sz", "bin") else 2 if verb in ("file", "readonly", "becomes") else 1
+        fields = 3 if verb in ("sz", "bin") else 2 if verb in ("file", "readonly", "becomes",
+                                                             "link") else 1
         parts = rest.split("|", fields - 1)
         if len(parts) < fields:
             raise ValueError(f"{name}: missing field in {line!r}")
         if verb == "key":
             fixture.keys.append(rest)
+        elif verb == "link":
+            fixture.links.append((parts[0], parts[1]))
+        elif verb == "modes":
+            fixture.modes = set(rest.split(" "))
+            if not fixture.modes <= {"win95", "nt"}:
+                raise ValueError(f"{name}: unknown mode in {line!r}")
         elif verb == "sz":
             fixture.values.append((parts[0], parts[1], "sz", unescape(parts[2])))
         elif verb == "bin":

@@ -23,8 +23,13 @@ struct SeededFile {
     std::string where, data;
     bool read_only;
 };
+struct Link {
+    std::string path, target;
+};
 struct Fixture {
     std::vector<std::string> keys;
+    std::vector<Link> links;
+    std::set<std::string> modes; // where it runs: win95, nt; empty for both
     std::vector<Value> values;
     std::vector<SeededFile> files;
     std::set<std::string> gone_keys, gone_values, gone_files; // folded
@@ -106,7 +111,8 @@ inline Fixture load_lines(std::istream& in) {
         std::string rest = line.substr(std::min(line.size(), verb.size() + 1)), data;
         const bool value = verb == "sz" || verb == "bin";
         const bool file = verb == "file" || verb == "readonly" || verb == "becomes";
-        if (std::count(rest.begin(), rest.end(), '|') < (value ? 2 : file ? 1 : 0)) {
+        const bool pair = file || verb == "link";
+        if (std::count(rest.begin(), rest.end(), '|') < (value ? 2 : pair ? 1 : 0)) {
             error("missing field");
         } else if (verb == "gone") {
             const std::string kind = rest.substr(0, rest.find(' '));
@@ -123,6 +129,17 @@ inline Fixture load_lines(std::istream& in) {
         } else if (verb == "key") {
             f.keys.push_back(rest);
             seeded_keys.insert(fold_name(rest));
+        } else if (verb == "link") {
+            const std::string path = head(rest);
+            f.links.push_back({path, rest});
+            seeded_keys.insert(fold_name(path));
+        } else if (verb == "modes") {
+            for (std::string mode; !rest.empty();) {
+                mode = rest.substr(0, rest.find(' '));
+                rest = rest.substr(std::min(rest.size(), mode.size() + 1));
+                if (mode != "win95" && mode != "nt") error("unknown mode");
+                f.modes.insert(mode);
+            }
         } else if (value) {
             const std::string key = head(rest), value_name = head(rest);
             if (!(verb == "sz" ? unescape(rest, data) : unhex(rest, data))) error("bad bytes");
@@ -167,6 +184,7 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
     machine.system_directory = place("SYSDIR");
     for (const std::string& key : f.keys) machine.add_key(key);
     for (const Value& v : f.values) machine.set_value(v.key, v.name, v.type, v.data);
+    for (const Link& link : f.links) machine.add_link(link.path, link.target);
     for (const SeededFile& file : f.files) {
         machine.add_file(place(file.where), file.data, file.read_only);
     }

@@ -34,6 +34,7 @@ TEST_P(FixtureScenario, SilentRunReachesTheExpectedEndState) {
     std::set<std::string> seeded_keys;
     for (const std::string& key : f.keys) seeded_keys.insert(fold_name(key));
     for (const auto& v : f.values) seeded_keys.insert(fold_name(v.key));
+    for (const auto& link : f.links) seeded_keys.insert(fold_name(link.path));
     for (const std::string& key : seeded_keys) {
         EXPECT_EQ(machine.has_key(key), fixture::expected_present(f, key)) << key;
     }
@@ -65,8 +66,12 @@ std::vector<ScenarioCase> all_scenarios() {
     std::sort(names.begin(), names.end());
     std::vector<ScenarioCase> cases;
     for (const std::string& name : names) {
-        cases.push_back({name + "_win95", name, false});
-        cases.push_back({name + "_nt", name, true});
+        const std::set<std::string> modes = fixture::load(name).modes;
+        for (const bool nt : {false, true}) {
+            const std::string mode = nt ? "nt" : "win95";
+            if (modes.empty() || modes.count(mode) != 0)
+                cases.push_back({name + "_" + mode, name, nt});
+        }
     }
     return cases;
 }
