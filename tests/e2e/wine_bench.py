@@ -18,7 +18,7 @@ import wine_prefix  # noqa: E402
 
 def timed(prefix, exe):
     start = time.perf_counter()
-    prefix.run("wine", str(exe), "/s")
+    prefix.wine(str(exe), "/s")
     return time.perf_counter() - start
 
 
@@ -28,7 +28,10 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("--cache", default=str(Path.home() / ".cache/talvex-e2e"))
     parser.add_argument("--runs", type=int, default=15)
+    parser.add_argument("--arch", choices=sorted(wine_prefix.ARCHES), default="i386",
+                        help="the build in --bin, and the Wine that runs it")
     args = parser.parse_args()
+    wine_prefix.use_arch(args.arch)
     work = Path(args.work)
     work.mkdir(parents=True, exist_ok=True)
     prefix = wine_prefix.fresh_prefix(args.cache, "nt", work / "bench")
@@ -40,7 +43,7 @@ def main():
         program, idle = [], []
         for _ in range(args.runs):
             end_state.seed_files(prefix, fx)
-            prefix.run("wine", "regedit", "/S", str(end_state.write_regedit4(fx, work)))
+            prefix.wine("regedit", "/S", str(end_state.write_regedit4(fx, work)))
             idle.append(timed(prefix, Path(args.bin) / "talvex_idle.exe"))
             program.append(timed(prefix, Path(args.bin) / "talvexun.exe"))
         p, i = statistics.median(program), statistics.median(idle)
