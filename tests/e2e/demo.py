@@ -48,8 +48,9 @@ def main():
     for where in startup:
         print(f"--- {where}\n{prefix.place(where).read_bytes().decode('cp1252')}", end="")
 
-    print("\n== Running talvexun.exe " + ("with its boxes (answering Yes)" if args.interactive
-                                        else "silently (talvexun.exe /s)"))
+    print(f"\n== Running talvexun.exe, the {wine_prefix.arch()} build, "
+          + ("with its boxes (answering Yes)" if args.interactive
+             else "silently (talvexun.exe /s)"))
     if args.interactive:
         shots = None
         if args.shots:

@@ -86,15 +86,14 @@ def template(cache_dir, mode):
     shutil.rmtree(path.parent, ignore_errors=True)
     path.parent.mkdir(parents=True)
     prefix = Prefix(path)
-    prefix.run("wineboot", "-i", timeout=300)
-    prefix.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
-               "/t", "REG_DWORD", "/d", "0", "/f")
+    prefix.wine("wineboot", "-i", timeout=300)
+    prefix.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
+                "REG_DWORD", "/d", "0", "/f")
     # Wine draws the frames itself, as no window manager runs under Xvfb.
-    prefix.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d",
-               "N", "/f")
+    prefix.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N",
+                "/f")
     if mode == "win95":
-        prefix.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95",
-                   "/f")
+        prefix.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95", "/f")
     prefix.settle()
     stamp.write_text(wine_version())
     return path
