@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev libbenchmark-dev clang
-          libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386
+          libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+          binutils-mingw-w64-x86-64 wine wine32:i386
           wine64 fonts-wine xvfb xauth imagemagick locales ccache mtools dosfstools)
 
 missing=()

@@ -1,6 +1,8 @@
 // Test helper under Wine: starts talvexun.exe with an exact command line,
 // reports every "Talvex" box it shows (text, buttons), presses the buttons
-// it is told to, and reports the exit code.
+// it is told to, and reports the exit code. It also times a run from inside
+// Wine, from process creation to exit, which the `wine` launcher's own wait
+// would hide.
 #include <windows.h>
 
 #include <stdio.h>
@@ -58,20 +60,41 @@ BOOL CALLBACK list_button(HWND child, LPARAM) {
     return TRUE;
 }
 
-// launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE ANSWER... (answers: 6 Yes, 7 No, 1 OK)
-int launch(int argc, char** argv) {
+bool start_process(const char* exe, const char* hex_command_line, PROCESS_INFORMATION* process) {
     char command_line[1024];
-    unhex(argv[3], command_line, sizeof command_line);
-    const DWORD timeout = static_cast<DWORD>(atoi(argv[4]));
-    const char* hold = argv[5];
+    unhex(hex_command_line, command_line, sizeof command_line);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(argv[2], command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessA(exe, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        process)) {
         printf("LAUNCH-FAILED %lu\n", GetLastError());
-        return 2;
+        return false;
     }
+    return true;
+}
+
+// time EXE HEXCMDLINE: prints the microseconds from process creation to exit.
+int time_run(char** argv) {
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    PROCESS_INFORMATION process = {};
+    if (!start_process(argv[2], argv[3], &process)) return 2;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    QueryPerformanceCounter(&after);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    printf("TIME %lld EXIT %lu\n",
+           (after.QuadPart - before.QuadPart) * 1000000 / frequency.QuadPart, code);
+    return 0;
+}
+
+// launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE ANSWER... (answers: 6 Yes, 7 No, 1 OK)
+int launch(int argc, char** argv) {
+    const DWORD timeout = static_cast<DWORD>(atoi(argv[4]));
+    const char* hold = argv[5];
+    PROCESS_INFORMATION process = {};
+    if (!start_process(argv[2], argv[3], &process)) return 2;
     int next_answer = 6;
     const DWORD start = GetTickCount();
     HWND last = nullptr;
@@ -116,6 +139,8 @@ int launch(int argc, char** argv) {
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
-    fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n");
+    if (argc == 4 && strcmp(argv[1], "time") == 0) return time_run(argv);
+    fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n"
+                    "       box_driver time EXE HEXCMD\n");
     return 1;
 }

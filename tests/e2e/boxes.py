@@ -63,7 +63,7 @@ def windows_path(path):
 def drive(prefix, bin_dir, command_line, answers, locale="C.UTF-8", shots=None):
     """Runs talvexun.exe through box_driver; returns ([(text, [(id, label)])], exit)."""
     hold = prefix.path.parent / "hold"
-    args = ["timeout", "90", "wine", str(bin_dir / "box_driver.exe"), "launch",
+    args = ["timeout", "90", wine_prefix.loader(), str(bin_dir / "box_driver.exe"), "launch",
             windows_path(bin_dir / "talvexun.exe"), command_line.hex(), "30000",
             windows_path(hold) if shots else "-"] + [str(a) for a in answers]
     env = dict(prefix.env, DISPLAY=display(), LC_ALL=locale, LANG=locale)

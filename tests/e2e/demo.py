@@ -27,7 +27,10 @@ def main():
     parser.add_argument("--interactive", action="store_true")
     parser.add_argument("--shots", default="")
     parser.add_argument("--fixture", default="full")
+    parser.add_argument("--arch", choices=sorted(wine_prefix.ARCHES), default="i386",
+                        help="the build in --bin, and the Wine that runs it")
     args = parser.parse_args()
+    wine_prefix.use_arch(args.arch)
     work = Path(args.work)
     work.mkdir(parents=True, exist_ok=True)
     fx = fixture.load(args.fixture)
@@ -45,8 +48,9 @@ def main():
     for where in startup:
         print(f"--- {where}\n{prefix.place(where).read_bytes().decode('cp1252')}", end="")
 
-    print("\n== Running talvexun.exe " + ("with its boxes (answering Yes)" if args.interactive
-                                        else "silently (talvexun.exe /s)"))
+    print(f"\n== Running talvexun.exe, the {wine_prefix.arch()} build, "
+          + ("with its boxes (answering Yes)" if args.interactive
+             else "silently (talvexun.exe /s)"))
     if args.interactive:
         shots = None
         if args.shots:
@@ -58,7 +62,7 @@ def main():
             print(f"box: {text.decode('cp1252')!r} buttons {[label for _, label in buttons]}")
         boxes.stop_display()
     else:
-        code = prefix.run("wine", str(Path(args.bin) / "talvexun.exe"), "/s", check=False).returncode
+        code = prefix.wine(str(Path(args.bin) / "talvexun.exe"), "/s", check=False).returncode
     print(f"exit code: {code}")
     prefix.settle()
     reg1, files1 = end_state.snapshot(prefix)

@@ -18,7 +18,7 @@ def write_regedit4(fx, work):
 
 def seed(prefix, fx, work):
     seed_files(prefix, fx)
-    prefix.run("wine", "regedit", "/S", str(write_regedit4(fx, work)))
+    prefix.wine("regedit", "/S", str(write_regedit4(fx, work)))
     prefix.settle()
 
 
@@ -105,7 +105,7 @@ def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unc
     seed(prefix, fx, work)
     reg0, files0 = snapshot(prefix)
     if action is None:
-        result = prefix.run("wine", str(exe), *command, check=False)
+        result = prefix.wine(str(exe), *command, check=False)
         exit_problems = [] if result.returncode == 0 else [f"exit code {result.returncode}"]
     else:
         exit_problems = action(prefix)

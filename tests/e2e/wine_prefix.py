@@ -7,17 +7,42 @@ import tempfile
 from pathlib import Path
 
 MODES = ("win95", "nt")
-BASE_ENV = {"WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEDEBUG": "-all", "WINEARCH": "win32"}
+# Wine maps file names through the Unix locale: under a UTF-8 one, names
+# with bytes above 0x7F reach the disk as the program wrote them.
+BASE_ENV = {"WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEDEBUG": "-all", "LC_ALL": "C.UTF-8"}
+# Each build and the Wine that runs it. Debian's `wine` picks the 32-bit
+# loader whenever it is installed, even where the kernel refuses to run it,
+# so the 64-bit loader is called by its path.
+ARCHES = {
+    "i386": {"loader": "wine", "env": {"WINEARCH": "win32"}},
+    "x86_64": {"loader": "/usr/lib/wine/wine64",
+               "env": {"WINEARCH": "win64", "WINELOADER": "/usr/lib/wine/wine64"}},
+}
+_arch = {"name": "i386"}
+
+
+def use_arch(name):
+    """Selects the build that this process tests, and the Wine it needs."""
+    _arch["name"] = name
+
+
+def arch():
+    return _arch["name"]
+
+
+def loader():
+    return ARCHES[arch()]["loader"]
 
 
 def wine_version():
-    return subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    return subprocess.run([loader(), "--version"], capture_output=True, text=True).stdout.strip()
 
 
 class Prefix:
     def __init__(self, path):
         self.path = Path(path)
-        self.env = dict(os.environ, WINEPREFIX=str(self.path), **BASE_ENV)
+        self.env = dict(os.environ, WINEPREFIX=str(self.path), **BASE_ENV,
+                        **ARCHES[arch()]["env"])
         self.env.pop("DISPLAY", None)  # only the box tests get their own display
 
     @property
@@ -36,6 +61,9 @@ class Prefix:
             raise RuntimeError(f"{args} exited {result.returncode}: {result.stdout[-2000:]!r}")
         return result
 
+    def wine(self, *args, **kwargs):
+        return self.run(loader(), *args, **kwargs)
+
     def settle(self):
         """Ends the server, once its programs have ended, so that it writes the
         registry to disk now rather than seconds later."""
@@ -50,23 +78,22 @@ class Prefix:
 
 
 def template(cache_dir, mode):
-    """A booted prefix for the mode, made once and kept for later runs."""
-    path = Path(cache_dir) / f"template-{mode}" / "prefix"
+    """A booted prefix for the build and the mode, made once and kept for later runs."""
+    path = Path(cache_dir) / f"template-{arch()}-{mode}" / "prefix"
     stamp = path.parent / "wine-version"
     if stamp.exists() and stamp.read_text() == wine_version() and (path / "system.reg").exists():
         return path
     shutil.rmtree(path.parent, ignore_errors=True)
     path.parent.mkdir(parents=True)
     prefix = Prefix(path)
-    prefix.run("wineboot", "-i", timeout=300)
-    prefix.run("wine", "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
-               "/t", "REG_DWORD", "/d", "0", "/f")
+    prefix.wine("wineboot", "-i", timeout=300)
+    prefix.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
+                "REG_DWORD", "/d", "0", "/f")
     # Wine draws the frames itself, as no window manager runs under Xvfb.
-    prefix.run("wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d",
-               "N", "/f")
+    prefix.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N",
+                "/f")
     if mode == "win95":
-        prefix.run("wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95",
-                   "/f")
+        prefix.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95", "/f")
     prefix.settle()
     stamp.write_text(wine_version())
     return path
@@ -109,7 +136,7 @@ def read_registry(prefix):
             continue
         m = re.match(r"^\[(.*)\]( \d+)?$", line)
         if m:
-            name = m.group(1).replace("\\\\", "\\")
+            name = unescape(m.group(1))
             current = keys.setdefault(name.lower(), (name, {}))
             continue
         if current is None or not (line.startswith('"') or line.startswith("@")):
@@ -117,7 +144,7 @@ def read_registry(prefix):
         m = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line)
         if not m:
             continue
-        name = m.group(1).strip('"').replace("\\\\", "\\").lower()
+        name = unescape(m.group(1)[1:-1] if m.group(1) != "@" else "@").lower()
         if m.group(2).endswith("\\"):
             pending = [name, m.group(2)[:-1]]
         else:
@@ -151,7 +178,25 @@ def registry_string(raw):
     """The text of a saved string value, or None for other types."""
     if not raw.startswith('"'):
         return None
-    return re.sub(r"\\(.)", r"\1", raw[1:-1])
+    return unescape(raw[1:-1])
+
+
+ESCAPES = {"a": "\a", "b": "\b", "e": "\x1b", "f": "\f", "n": "\n", "r": "\r", "t": "\t",
+           "v": "\v"}
+
+
+def unescape(text):
+    """A name or string as Wine's registry files write it: a character above
+    0x7E as \\x and up to four hex digits, one below 0x20 as a letter or up
+    to three octal digits, and \\ and \" for themselves."""
+    def one(m):
+        e = m.group(1)
+        if e[0] == "x" and len(e) > 1:
+            return chr(int(e[1:], 16))
+        if e[0] in "01234567":
+            return chr(int(e, 8))
+        return ESCAPES.get(e, e)
+    return re.sub(r"\\(x[0-9a-fA-F]{1,4}|[0-7]{1,3}|.)", one, text)
 
 
 def file_state(prefix):
