@@ -136,11 +136,35 @@ int launch(int argc, char** argv) {
 
 } // namespace
 
+// link KEY TARGET: a registry link at HKEY_LOCAL_MACHINE\KEY to the key
+// TARGET below it, made as the NT family makes one.
+int make_link(char** argv) {
+    wchar_t key[512] = {};
+    wchar_t target[600] = L"\\Registry\\Machine\\";
+    const size_t prefix = wcslen(target);
+    MultiByteToWideChar(CP_ACP, 0, argv[2], -1, key, 511);
+    MultiByteToWideChar(CP_ACP, 0, argv[3], -1, target + prefix, 599 - prefix);
+    HKEY link = nullptr;
+    LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, REG_OPTION_CREATE_LINK,
+                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr);
+    if (result == ERROR_SUCCESS) {
+        // The target as UTF-16, without its terminator.
+        result = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                reinterpret_cast<const BYTE*>(target),
+                                static_cast<DWORD>(wcslen(target) * sizeof(wchar_t)));
+        RegCloseKey(link);
+    }
+    if (result != ERROR_SUCCESS) printf("LINK-FAILED %ld\n", result);
+    return result == ERROR_SUCCESS ? 0 : 2;
+}
+
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
     if (argc == 4 && strcmp(argv[1], "time") == 0) return time_run(argv);
+    if (argc == 4 && strcmp(argv[1], "link") == 0) return make_link(argv);
     fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n"
-                    "       box_driver time EXE HEXCMD\n");
+                    "       box_driver time EXE HEXCMD\n"
+                    "       box_driver link KEY TARGET\n");
     return 1;
 }

@@ -36,7 +36,7 @@ def main():
     fx = fixture.load(args.fixture)
     print(f"Making a Wine prefix with the sample installation '{args.fixture}' ...")
     prefix = wine_prefix.fresh_prefix(args.cache, "nt", work / "demo")
-    end_state.seed(prefix, fx, work)
+    end_state.seed(prefix, fx, work, Path(args.bin))
     reg0, files0 = end_state.snapshot(prefix)
     keys = list(fx.all_keys().values())
     files = [where for where, _, _ in fx.files]

@@ -16,9 +16,13 @@ def write_regedit4(fx, work):
     return reg
 
 
-def seed(prefix, fx, work):
+def seed(prefix, fx, work, tools):
+    """Seeds files, keys and values, then the links, which regedit cannot make,
+    with box_driver.exe from the folder `tools`."""
     seed_files(prefix, fx)
     prefix.wine("regedit", "/S", str(write_regedit4(fx, work)))
+    for path, target in fx.links:
+        prefix.wine(str(tools / "box_driver.exe"), "link", path, target)
     prefix.settle()
 
 
@@ -102,7 +106,7 @@ def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unc
     if unchanged:
         fx.gone_keys, fx.gone_values, fx.gone_files, fx.becomes = set(), set(), set(), {}
     prefix = wine_prefix.fresh_prefix(cache, mode, work / f"{name}-{mode}")
-    seed(prefix, fx, work)
+    seed(prefix, fx, work, exe.parent)
     reg0, files0 = snapshot(prefix)
     if action is None:
         result = prefix.wine(str(exe), *command, check=False)

@@ -103,8 +103,9 @@ inline Fixture load_lines(std::istream& in) {
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
         const auto error = [&](const char* what) { f.errors.push_back(line + ": " + what); };
-        if (std::any_of(line.begin(), line.end(), [](char c) { return c < ' ' || c > '~'; })) {
-            error("raw byte outside printable ASCII");
+        if (std::any_of(line.begin(), line.end(),
+                        [](unsigned char c) { return c < ' ' || c == 0x7F; })) {
+            error("raw control byte");
             continue;
         }
         const std::string verb = line.substr(0, line.find(' '));
