@@ -24,6 +24,8 @@ constexpr const char* kInfFolders[] = {"\\inf\\", "\\inf\\other\\"};
 
 // Room for a 259-character directory, "\inf\other\" and a 19-character name.
 constexpr unsigned kPathCapacity = 300;
+static_assert(kPathCapacity >
+              kFullDirectoryCapacity - 1 + text_length("\\inf\\other\\") + kValueCapacity - 1);
 
 void delete_in(SystemServices& sys, Directory which, unsigned capacity, const char* folder,
                const char* name) {

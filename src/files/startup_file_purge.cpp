@@ -33,6 +33,7 @@ void purge_startup_files(SystemServices& sys) {
     remove_each(sys, "c:\\config.sys", kCs4232cVariants);
     remove_each(sys, "c:\\autoexec.bat", kCs32mixVariants);
     char buffer[kFullDirectoryCapacity + 16];
+    static_assert(sizeof buffer > kFullDirectoryCapacity - 1 + text_length("\\dosstart.bat"));
     PathBuilder path(buffer, sizeof buffer);
     if (!start_with_directory(sys, Directory::Windows, kDosstartDirectoryCapacity, path)) return;
     path.append("\\dosstart.bat");

@@ -16,7 +16,10 @@ inline bool text_equal(const char* a, const char* b) {
 }
 
 // A path under composition in a fixed buffer. An append that does not fit
-// marks the path as overflowed; an overflowed path must never be used.
+// marks the path as overflowed; an overflowed path must never be used. Each
+// buffer is proven large enough for its longest path by a static_assert, so
+// no run can overflow one; the checks of ok() stay so that even a table
+// grown past its buffer never hands a cut path to a deletion.
 class PathBuilder {
   public:
     PathBuilder(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
