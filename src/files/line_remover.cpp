@@ -47,8 +47,8 @@ void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t
         sys.file_flush(file); // the new text on the disk before the next step
         return;
     }
-    // Reached only when a second call fails too; a cut after a short undo
-    // would take old bytes with it.
+    // Should the undo fail too (a second failing call), nothing more is done:
+    // a cut after a short undo would take old bytes with it.
     if (!sys.file_rewind(file) || sys.file_write(file, g_raw, old_length) != old_length) return;
     if (new_length > old_length) sys.file_set_end(file);
 }
