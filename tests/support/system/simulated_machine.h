@@ -98,7 +98,7 @@ class SimulatedMachine final : public SystemServices {
     long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
     long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                             uint32_t* size) override;
-    void reg_close_key(RegKey key) override;
+    void reg_close_key(RegKey key) override { close_key(key, ""); }
     long reg_delete_key(const char* sub_key) override;
     long reg_delete_value(RegKey key, const char* name) override;
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
@@ -116,11 +116,11 @@ class SimulatedMachine final : public SystemServices {
 
     // The raw calls behind reg_delete_key, for the depth-first deletion: a
     // parent of 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
-    long raw_delete_key(RegKey parent, const char* name);
-    long raw_open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
-    long raw_query_type(RegKey key, const char* name, uint32_t* type);
-    long raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
-    void raw_close_key(RegKey key);
+    long delete_key(RegKey parent, const char* name);
+    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
+    long query_type(RegKey key, const char* name, uint32_t* type);
+    long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
+    void close_key(RegKey key, const char* indent = "  ");
 
   private:
     struct OpenFile {
@@ -132,6 +132,8 @@ class SimulatedMachine final : public SystemServices {
     bool fails();
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
+    Key* key_of(RegKey key); // the open key's, or null
+    const Value* value_of(RegKey key, const char* name);
     long open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key);
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
