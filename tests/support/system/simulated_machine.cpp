@@ -341,13 +341,15 @@ bool SimulatedMachine::delete_file(const char* path) {
     return deleted;
 }
 
-FileHandle SimulatedMachine::file_open_read(const char* path) {
-    const bool exists = !fails() && files_.count(fold_name(path)) != 0;
-    record("OpenRead " + std::string(path) + (exists ? " -> open" : " -> failed"));
-    if (!exists) return 0;
-    const FileHandle handle = next_handle_++;
-    open_files_[handle] = OpenFile{fold_name(path), 0, false};
-    return handle;
+// A read-only file opens for reading, not for rewriting.
+FileHandle SimulatedMachine::open_file(const char* path, bool rewrite) {
+    auto found = files_.find(fold_name(path));
+    const bool opens = !fails() && found != files_.end() && !(rewrite && found->second.read_only);
+    record((rewrite ? "OpenRewrite " : "OpenRead ") + std::string(path) +
+           (opens ? " -> open" : " -> failed"));
+    if (!opens) return 0;
+    open_files_[next_handle_] = OpenFile{found->first, 0, rewrite};
+    return next_handle_++;
 }
 
 int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t count) {
@@ -363,16 +365,6 @@ int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t coun
     }
     record("Read " + std::to_string(count) + " -> " + std::to_string(got));
     return got;
-}
-
-FileHandle SimulatedMachine::file_open_rewrite(const char* path) {
-    auto found = files_.find(fold_name(path));
-    const bool opens = !fails() && found != files_.end() && !found->second.read_only;
-    record("OpenRewrite " + std::string(path) + (opens ? " -> open" : " -> failed"));
-    if (!opens) return 0;
-    const FileHandle handle = next_handle_++;
-    open_files_[handle] = OpenFile{found->first, 0, true};
-    return handle;
 }
 
 uint32_t SimulatedMachine::file_write(FileHandle file, const void* data, uint32_t count) {

@@ -104,9 +104,9 @@ class SimulatedMachine final : public SystemServices {
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
     bool delete_file(const char* path) override;
-    FileHandle file_open_read(const char* path) override;
+    FileHandle file_open_read(const char* path) override { return open_file(path, false); }
     int32_t file_read(FileHandle file, void* buffer, uint32_t count) override;
-    FileHandle file_open_rewrite(const char* path) override;
+    FileHandle file_open_rewrite(const char* path) override { return open_file(path, true); }
     uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
     bool file_rewind(FileHandle file) override;
     bool file_set_end(FileHandle file) override;
@@ -129,6 +129,7 @@ class SimulatedMachine final : public SystemServices {
         bool writable = false;
     };
     void record(const std::string& line);
+    FileHandle open_file(const char* path, bool rewrite);
     bool fails();
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
