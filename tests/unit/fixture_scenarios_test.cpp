@@ -101,18 +101,15 @@ TEST(FixtureFormat, BothReadersReadEachCaseAlike) {
         }
         std::istringstream in(input);
         const fixture::Fixture f = fixture::load_lines(in);
-        std::string seeded = "none"; // in hex, a string value without its terminator
-        if (!f.files.empty() || !f.values.empty()) {
-            const std::string bytes = !f.files.empty() ? f.files[0].data : f.values[0].data;
-            const size_t size = bytes.size() - (f.files.empty() && f.values[0].type == kRegSz);
-            seeded.clear();
-            for (size_t i = 0; i < size; ++i) {
-                char two[3];
-                std::snprintf(two, sizeof two, "%02x", static_cast<unsigned char>(bytes[i]));
-                seeded += two;
-            }
+        const std::string answer = line.substr(arrow + 4);
+        std::string want = answer == "none" ? "(none)" : "", got = "(an error)";
+        if (answer != "none" && !fixture::unhex(answer, want)) want = got;
+        if (f.errors.empty() && !f.files.empty()) got = f.files[0].data;
+        if (f.errors.empty() && f.files.empty()) { // a string value without its terminator
+            got = f.values.empty() ? "(none)" : f.values[0].data;
+            if (!f.values.empty() && f.values[0].type == kRegSz) got.pop_back();
         }
-        EXPECT_EQ(f.errors.empty() ? seeded : "error", line.substr(arrow + 4)) << line;
+        EXPECT_EQ(got, want) << line;
     }
     EXPECT_NE(count, 0u) << "no cases read";
 }

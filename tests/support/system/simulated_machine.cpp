@@ -62,7 +62,7 @@ void SimulatedMachine::add_key(const std::string& path) {
 void SimulatedMachine::set_value(const std::string& key, const std::string& name, uint32_t type,
                                  const std::string& data) {
     add_key(key);
-    keys_[fold_name(key)].values[fold_name(name)] = Value{name, type, data};
+    keys_[fold_name(key)].values[fold_name(name)] = Value{type, data};
 }
 
 void SimulatedMachine::add_link(const std::string& path, const std::string& target) {
@@ -73,7 +73,7 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
-    files_[fold_name(path)] = File{path, bytes, read_only};
+    files_[fold_name(path)] = File{bytes, read_only};
 }
 
 bool SimulatedMachine::has_key(const std::string& path) const {

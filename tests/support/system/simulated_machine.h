@@ -24,7 +24,6 @@ constexpr uint32_t kRegBinary = 3;
 class SimulatedMachine final : public SystemServices {
   public:
     struct Value {
-        std::string name;
         uint32_t type;
         std::string data;
     };
@@ -33,7 +32,6 @@ class SimulatedMachine final : public SystemServices {
         std::map<std::string, Value> values;
     };
     struct File {
-        std::string path;
         std::string bytes;
         bool read_only = false;
     };
