@@ -77,7 +77,6 @@ class SimulatedMachine final : public SystemServices {
     bool has_value(const std::string& key, const std::string& name) const;
     bool has_file(const std::string& path) const;
     std::string file_bytes(const std::string& path) const;
-    const std::map<std::string, Key>& keys() const { return keys_; }
     const std::map<std::string, File>& files() const { return files_; }
     std::vector<std::string> trace;
     unsigned calls() const { return calls_; } // calls that can fail, so far
