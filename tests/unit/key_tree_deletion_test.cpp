@@ -97,7 +97,7 @@ TEST(KeyTreeDeletion, ALinkAskedForStaysWithItsTargetAndANamedValueMakesNone) {
     SimulatedMachine machine;
     machine.nt_key_deletion = true;
     machine.add_key("Software\\Victim\\Sub");
-    machine.add_link(kTop, "Software\\Victim");
+    machine.add_link(kTop, "Software\\Victim\\Sub"); // a leaf, which a deletion would take
     machine.set_string(kTop + "1\\FFFFFFFF", "SymbolicLinkValue", "\\Registry\\Machine\\Software");
     EXPECT_NE(machine.reg_delete_key(kTop.c_str()), 0);
     EXPECT_EQ(machine.reg_delete_key((kTop + "1").c_str()), 0);
