@@ -58,6 +58,7 @@ def load(name):
 
 def parse(name, lines):
     fixture = Fixture(name)
+    seeded = set()  # ("key" | "value" | "file", folded name)
     for line in lines:
         if not line or line.startswith("#"):
             continue
@@ -66,6 +67,9 @@ def parse(name, lines):
         verb, _, rest = line.partition(" ")
         if verb == "gone":
             kind, _, what = rest.partition(" ")
+            kind = kind if kind in ("key", "value") else "file"
+            if (kind, what.lower()) not in seeded:
+                raise ValueError(f"{name}: never seeded in {line!r}")
             if kind == "key":
                 fixture.gone_keys.add(what.lower())
             elif kind == "value":
@@ -79,6 +83,16 @@ def parse(name, lines):
         parts = rest.split("|", fields - 1)
         if len(parts) < fields:
             raise ValueError(f"{name}: missing field in {line!r}")
+        if verb in ("key", "link", "sz", "bin"):
+            seeded.add(("key", parts[0].lower()))
+        if verb in ("sz", "bin"):
+            seeded.add(("value", f"{parts[0]}|{parts[1]}".lower()))
+        if verb in ("file", "readonly", "becomes"):
+            if parts[0].split("\\")[0].lower() not in ("c", "windir", "sysdir"):
+                raise ValueError(f"{name}: unknown place in {line!r}")
+            if verb == "becomes" and ("file", parts[0].lower()) not in seeded:
+                raise ValueError(f"{name}: never seeded in {line!r}")
+            seeded.add(("file", parts[0].lower()))
         if verb == "key":
             fixture.keys.append(rest)
         elif verb == "link":
@@ -98,7 +112,7 @@ def parse(name, lines):
         elif verb == "becomes":
             fixture.becomes[parts[0].lower()] = unescape(parts[1])
         else:
-            raise ValueError(f"{name}: unknown line {line!r}")
+            raise ValueError(f"{name}: unknown line in {line!r}")
     return fixture
 
 
@@ -141,8 +155,9 @@ def check_format_cases():
         line = re.sub(r"\{([0-9a-f]{2})\}", lambda m: bytes.fromhex(m.group(1)).decode(
             "cp1252", errors="surrogateescape"), line)
         try:
-            f = parse("case", [line])
-            got = (f.files[0][1] if f.files else f.values[0][3]).hex()
+            f = parse("case", line.split("\n"))
+            seeded = f.files[0][1] if f.files else f.values[0][3] if f.values else None
+            got = "none" if seeded is None else seeded.hex()
         except ValueError:
             got = "error"
         if got != want:

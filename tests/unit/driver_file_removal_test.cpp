@@ -15,20 +15,10 @@ namespace {
 // directory query before it, in order.
 constexpr const char* kGolden = "driver_files_full.txt";
 
-std::vector<std::string> file_calls(const SimulatedMachine& machine) {
-    return without_outcome(lines_starting_with(
-        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"}));
-}
-
-DeviceTable table_with_inf_paths(std::vector<std::string> names) {
-    DeviceTable table = {};
-    for (size_t i = 0; i < names.size(); ++i) {
-        std::copy(names[i].begin(), names[i].end(), table.slots[i].inf_path);
-    }
-    return table;
-}
-
-void run_both_passes(SimulatedMachine& machine, const DeviceTable& table) {
+// Both passes, with `inf_path` as slot 0's INF name if given.
+void run_both_passes(SimulatedMachine& machine, DeviceTable table = {},
+                     const std::string& inf_path = "") {
+    std::copy(inf_path.begin(), inf_path.end(), table.slots[0].inf_path);
     remove_inf_files(machine, table, kFirstInfPassCapacity);
     remove_driver_files(machine, table);
 }
@@ -46,7 +36,8 @@ std::vector<std::string> run_on(const std::string& name, const std::string& wind
     discover_device_instances(machine, table);
     machine.trace.clear();
     run_both_passes(machine, table);
-    return file_calls(machine);
+    return without_outcome(lines_starting_with(
+        machine.trace, {"DeleteFileA", "GetWindowsDirectoryA", "GetSystemDirectoryA"}));
 }
 
 // On the empty fixture every INF name is empty: the folders themselves are
@@ -70,7 +61,7 @@ TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
               "C:\\WINDOWS\\inf\\other\\x.inf"}) {
             machine.add_file(kept, "keep");
         }
-        run_both_passes(machine, table_with_inf_paths({name}));
+        run_both_passes(machine, {}, name);
         EXPECT_EQ(machine.files().size(), 4u);
         for (const std::string& path : call_arguments(machine.trace, "DeleteFileA")) {
             EXPECT_NE(path.substr(path.size() - std::min(path.size(), std::strlen(name) + 1)),
@@ -81,7 +72,7 @@ TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
     // Only "." and ".." climb: a name that merely starts with dots goes.
     SimulatedMachine machine;
     machine.add_file("C:\\WINDOWS\\inf\\..good.inf", "x");
-    run_both_passes(machine, table_with_inf_paths({"..good.inf"}));
+    run_both_passes(machine, {}, "..good.inf");
     EXPECT_FALSE(machine.has_file("C:\\WINDOWS\\inf\\..good.inf"));
 }
 

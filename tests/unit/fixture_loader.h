@@ -1,7 +1,7 @@
 #pragma once
 // The installation fixtures of tests/e2e/fixtures (format in their README),
 // read for the simulated machine: the same files that the Wine end-to-end
-// tests seed a real prefix from. Also the format's one validator.
+// tests seed a real prefix from, read as tests/e2e/fixture.py reads them.
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -23,12 +23,9 @@ struct SeededFile {
     std::string where, data;
     bool read_only;
 };
-struct Link {
-    std::string path, target;
-};
 struct Fixture {
     std::vector<std::string> keys;
-    std::vector<Link> links;
+    std::vector<std::pair<std::string, std::string>> links; // path, target
     std::set<std::string> modes; // where it runs: win95, nt; empty for both
     std::vector<Value> values;
     std::vector<SeededFile> files;
@@ -36,6 +33,18 @@ struct Fixture {
     std::map<std::string, std::string> becomes;               // folded place -> bytes
     std::vector<std::string> errors;                          // what the format refuses
 };
+
+// The parts of `text` between the `bar`s, at most `most` of them.
+inline std::vector<std::string> split(const std::string& text, char bar, size_t most = 99) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    for (size_t next; parts.size() + 1 < most && (next = text.find(bar, at)) != std::string::npos;
+         at = next + 1) {
+        parts.push_back(text.substr(at, next - at));
+    }
+    parts.push_back(text.substr(at));
+    return parts;
+}
 
 // The byte that two hex digits at `at` spell, or -1.
 inline int hex_byte(const std::string& text, size_t at) {
@@ -78,14 +87,6 @@ inline bool unhex(const std::string& text, std::string& out) {
     return true;
 }
 
-// The text before the first bar, and the rest after it.
-inline std::string head(std::string& rest) {
-    const size_t bar = rest.find('|');
-    const std::string first = rest.substr(0, bar);
-    rest = bar == std::string::npos ? std::string() : rest.substr(bar + 1);
-    return first;
-}
-
 // Where a fixture's place (C, WINDIR or SYSDIR, then a name) lies on the
 // simulated machine: as in a Wine prefix. Empty for an unknown place.
 inline std::string place(const std::string& where) {
@@ -99,7 +100,7 @@ inline std::string place(const std::string& where) {
 
 inline Fixture load_lines(std::istream& in) {
     Fixture f;
-    std::set<std::string> seeded_keys, seeded_values, seeded_files;
+    std::set<std::string> seeded; // "key ", "value " or "file ", then the folded name
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
         const auto error = [&](const char* what) { f.errors.push_back(line + ": " + what); };
@@ -108,55 +109,48 @@ inline Fixture load_lines(std::istream& in) {
             error("raw control byte");
             continue;
         }
-        const std::string verb = line.substr(0, line.find(' '));
-        std::string rest = line.substr(std::min(line.size(), verb.size() + 1)), data;
+        const std::vector<std::string> words = split(line, ' ', 2);
+        const std::string verb = words[0], rest = words.size() > 1 ? words[1] : "";
         const bool value = verb == "sz" || verb == "bin";
         const bool file = verb == "file" || verb == "readonly" || verb == "becomes";
-        const bool pair = file || verb == "link";
-        if (std::count(rest.begin(), rest.end(), '|') < (value ? 2 : pair ? 1 : 0)) {
+        const size_t fields = value ? 3 : file || verb == "link" ? 2 : 1;
+        const std::vector<std::string> part = split(rest, '|', fields);
+        std::string data;
+        if (verb == "gone") {
+            const std::vector<std::string> what = split(rest, ' ', 2);
+            const std::string kind = what[0] == "key" || what[0] == "value" ? what[0] : "file";
+            const std::string name = fold_name(what.size() > 1 ? what[1] : "");
+            if (seeded.count(kind + " " + name) == 0) error("never seeded");
+            (kind == "key"     ? f.gone_keys
+             : kind == "value" ? f.gone_values
+                               : f.gone_files)
+                .insert(name);
+        } else if (part.size() < fields) {
             error("missing field");
-        } else if (verb == "gone") {
-            const std::string kind = rest.substr(0, rest.find(' '));
-            const std::string target =
-                fold_name(rest.substr(std::min(rest.size(), kind.size() + 1)));
-            auto& gone = kind == "key"     ? f.gone_keys
-                         : kind == "value" ? f.gone_values
-                                           : f.gone_files;
-            const auto& seeded = kind == "key"     ? seeded_keys
-                                 : kind == "value" ? seeded_values
-                                                   : seeded_files;
-            if (seeded.count(target) == 0) error("never seeded");
-            gone.insert(target);
-        } else if (verb == "key") {
-            f.keys.push_back(rest);
-            seeded_keys.insert(fold_name(rest));
-        } else if (verb == "link") {
-            const std::string path = head(rest);
-            f.links.push_back({path, rest});
-            seeded_keys.insert(fold_name(path));
+        } else if (verb == "key" || verb == "link") {
+            if (verb == "key") f.keys.push_back(rest);
+            if (verb == "link") f.links.push_back({part[0], part[1]});
+            seeded.insert("key " + fold_name(part[0]));
         } else if (verb == "modes") {
-            for (std::string mode; !rest.empty();) {
-                mode = rest.substr(0, rest.find(' '));
-                rest = rest.substr(std::min(rest.size(), mode.size() + 1));
+            for (const std::string& mode : split(rest, ' ')) {
                 if (mode != "win95" && mode != "nt") error("unknown mode");
                 f.modes.insert(mode);
             }
         } else if (value) {
-            const std::string key = head(rest), value_name = head(rest);
-            if (!(verb == "sz" ? unescape(rest, data) : unhex(rest, data))) error("bad bytes");
-            if (verb == "sz") data += std::string(1, '\0');
-            f.values.push_back({key, value_name, data, verb == "sz" ? kRegSz : kRegBinary});
-            seeded_keys.insert(fold_name(key));
-            seeded_values.insert(fold_name(key + "|" + value_name));
+            if (!(verb == "sz" ? unescape(part[2], data) : unhex(part[2], data)))
+                error("bad bytes");
+            if (verb == "sz") data += '\0';
+            f.values.push_back({part[0], part[1], data, verb == "sz" ? kRegSz : kRegBinary});
+            seeded.insert("key " + fold_name(part[0]));
+            seeded.insert("value " + fold_name(part[0] + "|" + part[1]));
         } else if (file) {
-            const std::string where = head(rest);
-            if (place(where).empty()) error("unknown place");
-            if (verb == "becomes" && seeded_files.count(fold_name(where)) == 0)
-                error("never seeded");
-            if (!unescape(rest, data)) error("bad bytes");
-            if (verb == "becomes") f.becomes[fold_name(where)] = data;
-            if (verb != "becomes") f.files.push_back({where, data, verb == "readonly"});
-            seeded_files.insert(fold_name(where));
+            const std::string name = fold_name(part[0]);
+            if (place(part[0]).empty()) error("unknown place");
+            if (verb == "becomes" && seeded.count("file " + name) == 0) error("never seeded");
+            if (!unescape(part[1], data)) error("bad bytes");
+            if (verb == "becomes") f.becomes[name] = data;
+            if (verb != "becomes") f.files.push_back({part[0], data, verb == "readonly"});
+            seeded.insert("file " + name);
         } else {
             error("unknown line");
         }
@@ -185,10 +179,52 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
     machine.system_directory = place("SYSDIR");
     for (const std::string& key : f.keys) machine.add_key(key);
     for (const Value& v : f.values) machine.set_value(v.key, v.name, v.type, v.data);
-    for (const Link& link : f.links) machine.add_link(link.path, link.target);
+    for (const auto& [path, target] : f.links) machine.add_link(path, target);
     for (const SeededFile& file : f.files) {
         machine.add_file(place(file.where), file.data, file.read_only);
     }
+}
+
+// Where the machine differs from the end state the fixture expects, a line
+// each. After a fault (`partial`) what should go may stay and a file may
+// still hold its old bytes; once the machine stops answering in the middle of
+// a rewrite (`torn`), a file may hold anything, as after a power failure.
+inline std::vector<std::string> differences(const SimulatedMachine& machine, const Fixture& f,
+                                            bool partial = false, bool torn = false) {
+    std::vector<std::string> wrong;
+    const auto expect = [&](bool present, bool wanted, const std::string& what) {
+        if (present != wanted && !(partial && present)) {
+            wrong.push_back(what + (present ? " is still there" : " is gone"));
+        }
+    };
+    std::set<std::string> keys;
+    for (const std::string& key : f.keys) keys.insert(key);
+    for (const Value& v : f.values) keys.insert(v.key);
+    for (const auto& link : f.links) keys.insert(link.first);
+    for (const std::string& key : keys) {
+        expect(machine.has_key(key), expected_present(f, key), "key " + key);
+    }
+    for (const Value& v : f.values) {
+        expect(machine.has_value(v.key, v.name),
+               expected_present(f, v.key) &&
+                   f.gone_values.count(fold_name(v.key + "|" + v.name)) == 0,
+               "value " + v.key + "|" + v.name);
+    }
+    size_t present = 0;
+    for (const SeededFile& file : f.files) {
+        const std::string path = place(file.where), bytes = machine.file_bytes(path);
+        expect(machine.has_file(path), f.gone_files.count(fold_name(file.where)) == 0, path);
+        if (!machine.has_file(path)) continue;
+        ++present;
+        auto becomes = f.becomes.find(fold_name(file.where));
+        const bool changes = becomes != f.becomes.end();
+        if (bytes != (changes ? becomes->second : file.data) && !torn &&
+            !(partial && bytes == file.data)) {
+            wrong.push_back(path + " holds other bytes, " + std::to_string(bytes.size()));
+        }
+    }
+    if (machine.files().size() != present) wrong.push_back("a file was created");
+    return wrong;
 }
 
 struct Messages {
@@ -204,13 +240,13 @@ inline std::map<std::string, Messages> messages() {
     std::ifstream in(std::string(TALVEX_FIXTURE_DIR) + "/../messages.txt", std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
-        const std::string set = head(line), id = head(line), primary = head(line);
-        const std::string sublanguages = head(line), prompt = head(line);
-        Messages& m = sets[set];
-        m = {static_cast<uint16_t>(std::stoi(id)), primary,
-             sublanguages.empty() ? 0u : static_cast<unsigned>(std::stoi(sublanguages)), "", ""};
-        if (!unescape(prompt, m.prompt) || !unescape(head(line), m.completion))
-            sets.erase(set); // a bad set is missing
+        const std::vector<std::string> field = split(line, '|');
+        Messages m{static_cast<uint16_t>(std::stoi(field.at(1))), field.at(2),
+                   static_cast<unsigned>(std::stoul("0" + field.at(3))), "", ""};
+        // A set whose texts do not read is missing.
+        if (unescape(field.at(4), m.prompt) && unescape(field.at(5), m.completion)) {
+            sets[field[0]] = m;
+        }
     }
     return sets;
 }

@@ -43,20 +43,10 @@ const std::string kNul(1, '\0');
 INSTANTIATE_TEST_SUITE_P(
     Lines, RemoveLine,
     ::testing::Values(
-        LineCase{"MiddleLine", "a\r\nx cs4232c y\r\nb\r\n", "cs4232c", "a\r\nb\r\n"},
-        LineCase{"LastLineWithLf", "a\r\ncs4232c\r\n", "cs4232c", "a\r\n"},
         LineCase{"LastLineWithoutLf", "a\r\ncs4232c", "cs4232c", "a"},
-        LineCase{"FirstLineAtOffsetZero", "cs4232c\r\nb\r\n", "cs4232c", "\r\nb\r\n"},
         LineCase{"FirstLineLater", "rem cs4232c\r\nb\r\n", "cs4232c", "\r\nb\r\n"},
-        LineCase{"OnlyLineNoLf", "cs4232c", "cs4232c", ""},
-        LineCase{"OnlyLineWithLf", "cs4232c\r\n", "cs4232c", "\r\n"},
         LineCase{"TwiceOnOneLineGoesOnce", "a\ncs4232c cs4232c\nb", "cs4232c", "a\r\nb"},
-        LineCase{"OnlyTheFirstOfTwoLines", "a\ncs4232c 1\ncs4232c 2\n", "cs4232c",
-                 "a\r\ncs4232c 2\r\n"},
-        LineCase{"CaseMatters", "CS4232C\r\n", "cs4232c", "CS4232C\r\n"},
-        LineCase{"LfOnlyFileComesBackWithCrLf", "a\ncs4232c\nb\n", "cs4232c", "a\r\nb\r\n"},
         LineCase{"LoneCrInRemovedLineGoes", "a\nx\rcs4232c\nb\rc\n", "cs4232c", "a\r\nb\rc\r\n"},
-        LineCase{"CtrlZCutsTheRewrite", "a\r\ncs4232c\r\nb\x1Atail", "cs4232c", "a\r\nb"},
         LineCase{"TokenOnlyAfterCtrlZ",
                  "a\n\x1A"
                  "cs4232c\n",
@@ -68,8 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"BytesFromNulOnwardAreKept", "a\ncs4232c\n" + kNul + "b\r\n", "cs4232c",
                  "a\r\n" + kNul + "b\r\n"},
         LineCase{"TokenBeforeNulOnSameLine", "a\ncs4232c" + kNul + "z\n", "cs4232c",
-                 "a" + kNul + "z\r\n"},
-        LineCase{"NoTokenLeavesLfEndsAndCtrlZ", "a\nb\n\x1A", "cs4232c", "a\nb\n\x1A"}),
+                 "a" + kNul + "z\r\n"}),
     CaseName());
 
 TEST(RemoveLineFiles, FileThatDoesNotOpenIsNeitherReadNorClosedNorCreated) {

@@ -12,15 +12,6 @@ namespace {
 const std::vector<std::string> kRegistryCalls = {"RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey",
                                                  "RegDeleteKeyA", "RegDeleteValueA"};
 
-void discover_and_remove(SimulatedMachine& machine,
-                         std::source_location caller = std::source_location::current()) {
-    const ::testing::ScopedTrace called(caller.file_name(), caller.line(), "run here");
-    DeviceTable table = {};
-    discover_device_instances(machine, table);
-    remove_registry_entries(machine, table);
-    EXPECT_EQ(machine.open_handles(), 0u);
-}
-
 struct ScenarioCase {
     const char* name;
     const char* fixture;
@@ -36,7 +27,10 @@ TEST_P(RegistryRemoval, GivesTheGoldenTrace) {
     SimulatedMachine machine;
     machine.nt_key_deletion = GetParam().nt;
     fixture::seed(machine, fixture::load(GetParam().fixture));
-    discover_and_remove(machine);
+    DeviceTable table = {};
+    discover_device_instances(machine, table);
+    remove_registry_entries(machine, table);
+    EXPECT_EQ(machine.open_handles(), 0u);
     expect_golden(std::string("registry_") + GetParam().fixture + ".txt",
                   lines_starting_with(machine.trace, kRegistryCalls));
 }

@@ -19,25 +19,23 @@ std::vector<std::string> opened_for_reading(const SimulatedMachine& machine) {
 // Every case variant of a token: fewer capitals first, then by the positions
 // made capital, counted among the letters from the left.
 std::vector<std::string> case_variants(const std::string& token) {
-    std::vector<size_t> letters;
+    std::vector<std::string> variants = {token};
     for (size_t i = 0; i < token.size(); ++i) {
-        if (std::isalpha(static_cast<unsigned char>(token[i]))) letters.push_back(i);
-    }
-    std::vector<std::vector<size_t>> capitals;
-    for (unsigned mask = 0; mask < 1u << letters.size(); ++mask) {
-        capitals.emplace_back();
-        for (size_t bit = 0; bit < letters.size(); ++bit) {
-            if ((mask >> bit & 1) != 0) capitals.back().push_back(letters[bit]);
+        if (!std::isalpha(static_cast<unsigned char>(token[i]))) continue;
+        for (size_t v = 0, n = variants.size(); v < n; ++v) {
+            variants.push_back(variants[v]);
+            variants.back()[i] = static_cast<char>(std::toupper(token[i]));
         }
     }
-    std::sort(capitals.begin(), capitals.end(), [](const auto& a, const auto& b) {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    });
-    std::vector<std::string> variants;
-    for (const auto& positions : capitals) {
-        variants.push_back(token);
-        for (const size_t at : positions) variants.back()[at] -= 'a' - 'A';
-    }
+    const auto capitals = [](const std::string& variant) {
+        std::vector<size_t> at;
+        for (size_t i = 0; i < variant.size(); ++i) {
+            if (std::isupper(static_cast<unsigned char>(variant[i]))) at.push_back(i);
+        }
+        return std::make_pair(at.size(), at);
+    };
+    std::sort(variants.begin(), variants.end(),
+              [&](const auto& a, const auto& b) { return capitals(a) < capitals(b); });
     return variants;
 }
 

@@ -90,15 +90,13 @@ inline void expect_golden(const std::string& name, const std::vector<std::string
         }
         return;
     }
-    for (size_t i = 0; i < std::max(want.size(), actual.size()); ++i) {
-        const std::string wanted = i < want.size() ? want[i] : "(end of file)";
-        const std::string have = i < actual.size() ? actual[i] : "(nothing)";
-        if (wanted != have) {
-            ADD_FAILURE_AT(caller.file_name(), caller.line())
-                << name << ": entry " << i + 1 << " differs\n  golden: " << wanted
-                << "\n  actual: " << have;
-            return;
-        }
+    const auto [golden_at, actual_at] =
+        std::mismatch(want.begin(), want.end(), actual.begin(), actual.end());
+    if (golden_at != want.end() || actual_at != actual.end()) {
+        ADD_FAILURE_AT(caller.file_name(), caller.line())
+            << name << ": entry " << golden_at - want.begin() + 1
+            << " differs\n  golden: " << (golden_at == want.end() ? "(end of file)" : *golden_at)
+            << "\n  actual: " << (actual_at == actual.end() ? "(nothing)" : *actual_at);
     }
 }
 

@@ -37,24 +37,6 @@ bool is_below(const std::string& folded, const std::string& folded_parent) {
            folded[folded_parent.size()] == '\\';
 }
 
-// The adapter the depth-first deletion walks with on the simulated machine.
-struct SimulatedRaw {
-    SimulatedMachine& machine;
-    long delete_key(RegKey parent, const char* name) {
-        return machine.raw_delete_key(parent, name);
-    }
-    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
-        return machine.raw_open_key(parent, name, options, key);
-    }
-    long query_type(RegKey key, const char* value, uint32_t* type) {
-        return machine.raw_query_type(key, value, type);
-    }
-    long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
-        return machine.raw_enum_key(key, index, name, length);
-    }
-    void close_key(RegKey key) { machine.raw_close_key(key); }
-};
-
 } // namespace
 
 SimulatedMachine::SimulatedMachine() {
@@ -80,7 +62,7 @@ void SimulatedMachine::add_key(const std::string& path) {
 void SimulatedMachine::set_value(const std::string& key, const std::string& name, uint32_t type,
                                  const std::string& data) {
     add_key(key);
-    keys_[fold_name(key)].values[fold_name(name)] = Value{name, type, data};
+    keys_[fold_name(key)].values[fold_name(name)] = Value{type, data};
 }
 
 void SimulatedMachine::add_link(const std::string& path, const std::string& target) {
@@ -91,7 +73,7 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
-    files_[fold_name(path)] = File{path, bytes, read_only};
+    files_[fold_name(path)] = File{bytes, read_only};
 }
 
 bool SimulatedMachine::has_key(const std::string& path) const {
@@ -186,8 +168,7 @@ long SimulatedMachine::open_key_at(RegKey parent, const char* name, bool open_li
     return kErrorSuccess;
 }
 
-long SimulatedMachine::raw_open_key(RegKey parent, const char* name, uint32_t options,
-                                    RegKey* key) {
+long SimulatedMachine::open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
     long result = kErrorInvalidParameter;
     *key = 0;
     if (options == 0 || nt_key_deletion) result = open_key_at(parent, name, options != 0, key);
@@ -196,14 +177,12 @@ long SimulatedMachine::raw_open_key(RegKey parent, const char* name, uint32_t op
     return result;
 }
 
-long SimulatedMachine::raw_query_type(RegKey key, const char* name, uint32_t* type) {
+long SimulatedMachine::query_type(RegKey key, const char* name, uint32_t* type) {
     long result = kErrorAccessDenied;
-    auto open = open_keys_.find(key);
-    if (!fails() && open != open_keys_.end() && keys_.count(open->second) != 0) {
-        const auto& values = keys_[open->second].values;
-        auto found = values.find(fold_name(name));
-        result = found == values.end() ? kErrorFileNotFound : kErrorSuccess;
-        if (found != values.end()) *type = found->second.type;
+    if (!fails() && key_of(key) != nullptr) {
+        const Value* value = value_of(key, name);
+        result = value == nullptr ? kErrorFileNotFound : kErrorSuccess;
+        if (value != nullptr) *type = value->type;
     }
     record("  RegQueryValueExA " + std::string(name) + " -> " + std::to_string(result));
     return result;
@@ -220,37 +199,27 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
                                           uint32_t* size) {
     long result = kErrorFileNotFound;
     const uint32_t capacity = *size;
-    auto open = open_keys_.find(key);
+    const Value* value = value_of(key, name);
     if (fails()) {
         result = kErrorAccessDenied;
-    } else if (open != open_keys_.end() && keys_.count(open->second) != 0) {
-        auto& values = keys_[open->second].values;
-        auto found = values.find(fold_name(name));
-        if (found != values.end()) {
-            const std::string& bytes = found->second.data;
-            // Like Windows, a buffer too small gets part of the data and
-            // the size needed; the caller must not take it as a string.
-            std::memcpy(data, bytes.data(), bytes.size() < capacity ? bytes.size() : capacity);
-            result = bytes.size() <= capacity ? kErrorSuccess : kErrorMoreData;
-            *size = static_cast<uint32_t>(bytes.size());
-        }
+    } else if (value != nullptr) {
+        // Like Windows, a buffer too small gets part of the data and the size
+        // needed; the caller must not take it as a string.
+        std::memcpy(data, value->data.data(), std::min<size_t>(value->data.size(), capacity));
+        result = value->data.size() <= capacity ? kErrorSuccess : kErrorMoreData;
+        *size = static_cast<uint32_t>(value->data.size());
     }
     record("RegQueryValueExA " + std::string(name) + " " + std::to_string(capacity) + " -> " +
            std::to_string(result));
     return result;
 }
 
-void SimulatedMachine::raw_close_key(RegKey key) {
-    record(fails() ? "  RegCloseKey -> failed" : "  RegCloseKey");
+void SimulatedMachine::close_key(RegKey key, const char* indent) {
+    record(indent + std::string(fails() ? "RegCloseKey -> failed" : "RegCloseKey"));
     open_keys_.erase(key);
 }
 
-void SimulatedMachine::reg_close_key(RegKey key) {
-    record(fails() ? "RegCloseKey -> failed" : "RegCloseKey");
-    open_keys_.erase(key);
-}
-
-long SimulatedMachine::raw_delete_key(RegKey parent, const char* name) {
+long SimulatedMachine::delete_key(RegKey parent, const char* name) {
     const std::string folded = below(parent, name, false);
     long result = kErrorSuccess;
     std::vector<std::string> doomed;
@@ -272,7 +241,7 @@ long SimulatedMachine::raw_delete_key(RegKey parent, const char* name) {
     return result;
 }
 
-long SimulatedMachine::raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
+long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
     long result = kErrorNoMoreItems;
     auto open = open_keys_.find(key);
     if (open == open_keys_.end()) result = kErrorFileNotFound;
@@ -298,23 +267,34 @@ long SimulatedMachine::raw_enum_key(RegKey key, uint32_t index, char* name, uint
 }
 
 long SimulatedMachine::reg_delete_key(const char* sub_key) {
-    SimulatedRaw raw{*this};
-    const long result = delete_key_tree(raw, sub_key);
+    const long result = delete_key_tree(*this, sub_key);
     record("RegDeleteKeyA " + std::string(sub_key) + " -> " + std::to_string(result));
     return result;
 }
 
 long SimulatedMachine::reg_delete_value(RegKey key, const char* name) {
-    long result = kErrorFileNotFound;
-    auto open = open_keys_.find(key);
-    if (fails()) {
-        result = kErrorAccessDenied;
-    } else if (open != open_keys_.end() && keys_.count(open->second) != 0) {
-        result = keys_[open->second].values.erase(fold_name(name)) != 0 ? kErrorSuccess
-                                                                        : kErrorFileNotFound;
+    long result = kErrorAccessDenied;
+    if (!fails()) {
+        result = key_of(key) != nullptr && key_of(key)->values.erase(fold_name(name)) != 0
+                     ? kErrorSuccess
+                     : kErrorFileNotFound;
     }
     record("RegDeleteValueA " + std::string(name) + " -> " + std::to_string(result));
     return result;
+}
+
+SimulatedMachine::Key* SimulatedMachine::key_of(RegKey key) {
+    auto open = open_keys_.find(key);
+    if (open == open_keys_.end()) return nullptr;
+    auto found = keys_.find(open->second);
+    return found == keys_.end() ? nullptr : &found->second;
+}
+
+const SimulatedMachine::Value* SimulatedMachine::value_of(RegKey key, const char* name) {
+    Key* open = key_of(key);
+    if (open == nullptr) return nullptr;
+    auto found = open->values.find(fold_name(name));
+    return found == open->values.end() ? nullptr : &found->second;
 }
 
 uint32_t SimulatedMachine::directory_query(const char* call, const std::string& directory,
@@ -361,13 +341,15 @@ bool SimulatedMachine::delete_file(const char* path) {
     return deleted;
 }
 
-FileHandle SimulatedMachine::file_open_read(const char* path) {
-    const bool exists = !fails() && files_.count(fold_name(path)) != 0;
-    record("OpenRead " + std::string(path) + (exists ? " -> open" : " -> failed"));
-    if (!exists) return 0;
-    const FileHandle handle = next_handle_++;
-    open_files_[handle] = OpenFile{fold_name(path), 0, false};
-    return handle;
+// A read-only file opens for reading, not for rewriting.
+FileHandle SimulatedMachine::open_file(const char* path, bool rewrite) {
+    auto found = files_.find(fold_name(path));
+    const bool opens = !fails() && found != files_.end() && !(rewrite && found->second.read_only);
+    record((rewrite ? "OpenRewrite " : "OpenRead ") + std::string(path) +
+           (opens ? " -> open" : " -> failed"));
+    if (!opens) return 0;
+    open_files_[next_handle_] = OpenFile{found->first, 0, rewrite};
+    return next_handle_++;
 }
 
 int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t count) {
@@ -383,16 +365,6 @@ int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t coun
     }
     record("Read " + std::to_string(count) + " -> " + std::to_string(got));
     return got;
-}
-
-FileHandle SimulatedMachine::file_open_rewrite(const char* path) {
-    auto found = files_.find(fold_name(path));
-    const bool opens = !fails() && found != files_.end() && !found->second.read_only;
-    record("OpenRewrite " + std::string(path) + (opens ? " -> open" : " -> failed"));
-    if (!opens) return 0;
-    const FileHandle handle = next_handle_++;
-    open_files_[handle] = OpenFile{found->first, 0, true};
-    return handle;
 }
 
 uint32_t SimulatedMachine::file_write(FileHandle file, const void* data, uint32_t count) {

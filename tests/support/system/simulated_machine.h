@@ -24,7 +24,6 @@ constexpr uint32_t kRegBinary = 3;
 class SimulatedMachine final : public SystemServices {
   public:
     struct Value {
-        std::string name;
         uint32_t type;
         std::string data;
     };
@@ -33,7 +32,6 @@ class SimulatedMachine final : public SystemServices {
         std::map<std::string, Value> values;
     };
     struct File {
-        std::string path;
         std::string bytes;
         bool read_only = false;
     };
@@ -79,7 +77,6 @@ class SimulatedMachine final : public SystemServices {
     bool has_value(const std::string& key, const std::string& name) const;
     bool has_file(const std::string& path) const;
     std::string file_bytes(const std::string& path) const;
-    const std::map<std::string, Key>& keys() const { return keys_; }
     const std::map<std::string, File>& files() const { return files_; }
     std::vector<std::string> trace;
     unsigned calls() const { return calls_; } // calls that can fail, so far
@@ -98,15 +95,15 @@ class SimulatedMachine final : public SystemServices {
     long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
     long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                             uint32_t* size) override;
-    void reg_close_key(RegKey key) override;
+    void reg_close_key(RegKey key) override { close_key(key, ""); }
     long reg_delete_key(const char* sub_key) override;
     long reg_delete_value(RegKey key, const char* name) override;
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
     bool delete_file(const char* path) override;
-    FileHandle file_open_read(const char* path) override;
+    FileHandle file_open_read(const char* path) override { return open_file(path, false); }
     int32_t file_read(FileHandle file, void* buffer, uint32_t count) override;
-    FileHandle file_open_rewrite(const char* path) override;
+    FileHandle file_open_rewrite(const char* path) override { return open_file(path, true); }
     uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
     bool file_rewind(FileHandle file) override;
     bool file_set_end(FileHandle file) override;
@@ -116,11 +113,11 @@ class SimulatedMachine final : public SystemServices {
 
     // The raw calls behind reg_delete_key, for the depth-first deletion: a
     // parent of 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
-    long raw_delete_key(RegKey parent, const char* name);
-    long raw_open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
-    long raw_query_type(RegKey key, const char* name, uint32_t* type);
-    long raw_enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
-    void raw_close_key(RegKey key);
+    long delete_key(RegKey parent, const char* name);
+    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
+    long query_type(RegKey key, const char* name, uint32_t* type);
+    long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
+    void close_key(RegKey key, const char* indent = "  ");
 
   private:
     struct OpenFile {
@@ -129,9 +126,12 @@ class SimulatedMachine final : public SystemServices {
         bool writable = false;
     };
     void record(const std::string& line);
+    FileHandle open_file(const char* path, bool rewrite);
     bool fails();
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
+    Key* key_of(RegKey key); // the open key's, or null
+    const Value* value_of(RegKey key, const char* name);
     long open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key);
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
