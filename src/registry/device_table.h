@@ -4,7 +4,7 @@ namespace talvex {
 
 constexpr unsigned kSlotCount = 6;
 constexpr unsigned kValueCapacity = 20; // registry values are read with 20 bytes
-constexpr unsigned kTagLength = 6; // "<", four bytes of the driver value, ">"
+constexpr unsigned kTagLength = 6;      // "<", four bytes of the driver value, ">"
 
 struct DeviceSlot {
     bool present;
