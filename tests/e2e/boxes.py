@@ -169,19 +169,17 @@ def command_line_test(bin_dir, cache, work, line, locale, expect_box):
 
 
 def tests(bin_dir, cache, work, shots_dir):
-    found = []
-    found.append(("boxes English, No changes nothing",
-                  lambda: interactive(bin_dir, cache, work, "full", [NO], "en", "C.UTF-8")))
-    found.append(("boxes English, Yes cleans the machine",
-                  lambda: interactive(bin_dir, cache, work, "full", [YES, OK], "en", "C.UTF-8",
-                                      shots_dir)))
+    # (name, answers, language, locale, screenshots), on the full installation
+    runs = [("English, No changes nothing", [NO], "en", "C.UTF-8", ""),
+            ("English, Yes cleans the machine", [YES, OK], "en", "C.UTF-8", shots_dir),
+            ("German, No changes nothing", [NO], "de", "de_DE.UTF-8", "")]
+    found = [(f"boxes {name}", lambda a=a, g=g, lc=lc, s=s: interactive(
+        bin_dir, cache, work, "full", a, g, lc, s)) for name, a, g, lc, s in runs]
     for locale, language in LOCALES:
         shots = shots_dir if locale.startswith("de_") else ""
         found.append((f"boxes {locale}, Yes",
                       lambda l=locale, g=language, s=shots: interactive(
                           bin_dir, cache, work, "empty", [YES, OK], g, l, s)))
-    found.append(("boxes German, No changes nothing",
-                  lambda: interactive(bin_dir, cache, work, "full", [NO], "de", "de_DE.UTF-8")))
     for name, line, locale, box in COMMAND_LINES:
         found.append((f"command line: {name}",
                       lambda ln=line, lc=locale, b=box: command_line_test(

@@ -21,18 +21,11 @@ def show(title, names):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--cache", default=str(Path.home() / ".cache/talvex-e2e"))
     parser.add_argument("--interactive", action="store_true")
     parser.add_argument("--shots", default="")
     parser.add_argument("--fixture", default="full")
-    parser.add_argument("--arch", choices=sorted(wine_prefix.ARCHES), default="i386",
-                        help="the build in --bin, and the Wine that runs it")
-    args = parser.parse_args()
-    wine_prefix.use_arch(args.arch)
+    args = wine_prefix.parse_arguments(parser)
     work = Path(args.work)
-    work.mkdir(parents=True, exist_ok=True)
     fx = fixture.load(args.fixture)
     print(f"Making a Wine prefix with the sample installation '{args.fixture}' ...")
     prefix = wine_prefix.fresh_prefix(args.cache, "nt", work / "demo")

@@ -14,20 +14,13 @@ import wine_prefix  # noqa: E402
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder with talvexun.exe and box_driver.exe")
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--cache", default=os.path.expanduser("~/.cache/talvex-e2e"))
-    parser.add_argument("--only", default="", help="run only tests whose name holds this")
-    parser.add_argument("--shots", default="", help="folder for screenshots of the boxes")
-    parser.add_argument("--arch", choices=sorted(wine_prefix.ARCHES), default="i386",
-                        help="the build in --bin, and the Wine that runs it")
-    args = parser.parse_args()
-    wine_prefix.use_arch(args.arch)
     if os.getuid() == 0:
         sys.exit("run_e2e: run this as an unprivileged user")
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--only", default="", help="run only tests whose name holds this")
+    parser.add_argument("--shots", default="", help="folder for screenshots of the boxes")
+    args = wine_prefix.parse_arguments(parser)
     work = Path(args.work)
-    work.mkdir(parents=True, exist_ok=True)
     exe = Path(args.bin) / "talvexun.exe"
 
     tests = []

@@ -30,16 +30,9 @@ def timed(prefix, bin_dir, exe):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--cache", default=str(Path.home() / ".cache/talvex-e2e"))
     parser.add_argument("--runs", type=int, default=15)
-    parser.add_argument("--arch", choices=sorted(wine_prefix.ARCHES), default="i386",
-                        help="the build in --bin, and the Wine that runs it")
-    args = parser.parse_args()
-    wine_prefix.use_arch(args.arch)
+    args = wine_prefix.parse_arguments(parser)
     work = Path(args.work)
-    work.mkdir(parents=True, exist_ok=True)
     prefix = wine_prefix.fresh_prefix(args.cache, "nt", work / "bench")
     # Warm: a persistent server stays between the runs.
     server = subprocess.Popen(["wineserver", "-f", "-p"], env=prefix.env,

@@ -30,6 +30,20 @@ def arch():
     return _arch["name"]
 
 
+def parse_arguments(parser):
+    """The arguments every Wine script takes, added to `parser`'s own, parsed;
+    selects the build and makes the work folder."""
+    parser.add_argument("--bin", required=True, help="folder with talvexun.exe and box_driver.exe")
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--cache", default=str(Path.home() / ".cache/talvex-e2e"))
+    parser.add_argument("--arch", choices=sorted(ARCHES), default="i386",
+                        help="the build in --bin, and the Wine that runs it")
+    args = parser.parse_args()
+    use_arch(args.arch)
+    Path(args.work).mkdir(parents=True, exist_ok=True)
+    return args
+
+
 def loader():
     return ARCHES[arch()]["loader"]
 
