@@ -38,10 +38,10 @@ constexpr const char* kLinkValue = "SymbolicLinkValue";
 
 enum class KeyKind { Missing, Plain, Link, Unknown, NoLinks };
 
-// Opens the key itself, never a link's target, and tells what it is; a key
-// is left open only for Plain and Link. A key that cannot be looked at may be
-// a link: Unknown. A system that refuses the option (Windows 95 may) has no
-// links at all: NoLinks.
+// Opens the key itself, never a link's target, and tells what it is; the key
+// is left open only for Plain, to be walked and closed by the caller. A key that cannot be looked
+// at may be a link: Unknown. A system that refuses the option (Windows 95 may) has no links at all:
+// NoLinks.
 template <class Raw>
 KeyKind open_as_itself(Raw& raw, RegKey parent, const char* name, RegKey* key) {
     const long opened = raw.open_key(parent, name, kRegOptionOpenLink, key);
@@ -53,11 +53,8 @@ KeyKind open_as_itself(Raw& raw, RegKey parent, const char* name, RegKey* key) {
     if (queried == kErrorFileNotFound || (queried == kErrorSuccess && type != kRegLink)) {
         return KeyKind::Plain;
     }
-    if (queried != kErrorSuccess) {
-        raw.close_key(*key);
-        return KeyKind::Unknown;
-    }
-    return KeyKind::Link;
+    raw.close_key(*key);
+    return queried == kErrorSuccess ? KeyKind::Link : KeyKind::Unknown;
 }
 
 template <class Raw> void delete_sub_keys(Raw& raw, RegKey key, unsigned depth);
@@ -67,9 +64,9 @@ template <class Raw> void delete_sub_keys(Raw& raw, RegKey key, unsigned depth);
 template <class Raw> long delete_below(Raw& raw, RegKey parent, const char* name, unsigned depth) {
     RegKey key = 0;
     const KeyKind kind = open_as_itself(raw, parent, name, &key);
-    if (kind == KeyKind::Plain && depth < kDeepestKey) delete_sub_keys(raw, key, depth + 1);
-    if (kind == KeyKind::Plain || kind == KeyKind::Link) raw.close_key(key);
     if (kind != KeyKind::Plain) return kErrorAccessDenied;
+    if (depth < kDeepestKey) delete_sub_keys(raw, key, depth + 1);
+    raw.close_key(key);
     return raw.delete_key(parent, name);
 }
 
@@ -87,7 +84,7 @@ template <class Raw> void delete_sub_keys(Raw& raw, RegKey key, unsigned depth) 
 template <class Raw> long delete_key_tree(Raw& raw, const char* sub_key) {
     RegKey key = 0;
     const KeyKind kind = open_as_itself(raw, 0, sub_key, &key);
-    if (kind == KeyKind::Plain || kind == KeyKind::Link) raw.close_key(key);
+    if (kind == KeyKind::Plain) raw.close_key(key);
     if (kind == KeyKind::Missing) return kErrorFileNotFound;
     if (kind == KeyKind::Link || kind == KeyKind::Unknown) return kErrorAccessDenied;
     // Windows 95 deletes the whole tree here; the NT family only a leaf. A
