@@ -1,5 +1,6 @@
 #include "registry/registry_removal.h"
 
+#include "system/characters.h"
 #include "system/system_services.h"
 #include "system/text.h"
 
@@ -85,7 +86,7 @@ void delete_composed(SystemServices& sys, const PathBuilder& path) {
 
 void delete_slot_block(SystemServices& sys, const DeviceSlot& slot, const SlotBlock& block) {
     char buffer[kKeyPathCapacity];
-    if (names_class_instance(slot.driver)) {
+    if (names_class_instance(sys, slot.driver)) {
         PathBuilder path(buffer, sizeof buffer);
         delete_composed(sys, path.append(kClassKeyPrefix).append(slot.driver));
     }
@@ -98,15 +99,16 @@ void delete_slot_block(SystemServices& sys, const DeviceSlot& slot, const SlotBl
 
 } // namespace
 
-bool names_class_instance(const char* driver) {
+bool names_class_instance(SystemServices& sys, const char* driver) {
     unsigned backslashes = 0;
-    char previous = '\\'; // so that a leading backslash makes an empty segment
-    for (; *driver != 0; ++driver) {
-        if (*driver == '\\' && previous == '\\') return false;
-        if (*driver == '\\') ++backslashes;
-        previous = *driver;
+    bool after_backslash = true; // so that a leading backslash makes an empty segment
+    for (const char* p = driver; *p != 0; p = next_character(p, sys)) {
+        const bool backslash = *p == '\\';
+        if (backslash && after_backslash) return false;
+        if (backslash) ++backslashes;
+        after_backslash = backslash;
     }
-    return backslashes > 0 && previous != '\\';
+    return backslashes > 0 && !after_backslash;
 }
 
 void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {

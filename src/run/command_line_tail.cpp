@@ -1,24 +1,22 @@
 #include "run/command_line_tail.h"
 
+#include "system/characters.h"
 #include "system/system_services.h"
 
 namespace talvex {
 
 const char* command_line_tail(const char* command_line, SystemServices& sys) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(command_line);
+    const char* p = command_line;
+    const auto byte = [&p] { return static_cast<unsigned char>(*p); };
     if (*p == '"') {
-        ++p;
-        while (*p != 0 && *p != '"') {
-            // A trail byte is taken without a test, but never past the end.
-            if (sys.is_dbcs_lead_byte(*p) && p[1] != 0) ++p;
-            ++p;
-        }
+        // A trail byte is taken without a test, but never past the end.
+        for (++p; *p != 0 && *p != '"';) p = next_character(p, sys);
         if (*p == '"') ++p;
     } else {
-        while (*p > 0x20) ++p;
+        while (byte() > 0x20) ++p;
     }
-    while (*p >= 0x01 && *p <= 0x20) ++p;
-    return reinterpret_cast<const char*>(p);
+    while (byte() >= 0x01 && byte() <= 0x20) ++p;
+    return p;
 }
 
 } // namespace talvex

@@ -50,6 +50,9 @@ struct RawRegistry {
         return result;
     }
     void close_key(RegKey key) { RegCloseKey(as_hkey(key)); }
+    // Windows 95, 98 and ME set the high bit, and so do Wine's modes of them.
+    bool nt_family() { return (GetVersion() & 0x80000000u) == 0; }
+    bool is_dbcs_lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 };
 
 } // namespace

@@ -52,15 +52,15 @@ const std::string nul(1, '\0');
 INSTANTIATE_TEST_SUITE_P(
     Values, DriverValue,
     ::testing::Values(
-        DriverCase{"Usual", "MEDIA\\0005" + nul, kRegSz, true, "MEDIA\\0005", "<0005>"},
-        DriverCase{"LongestThatFits", k19 + nul, kRegSz, true, k19, "<0005>"},
-        DriverCase{"OneCharacterTooLong", k19 + "J" + nul, kRegSz, false, "", "<"},
-        DriverCase{"ShortCutsTheTag", "MEDIA\\05" + nul, kRegSz, true, "MEDIA\\05", "<05"},
-        DriverCase{"FullBufferLeadingNul", nul + "MEDIA0005ABCDEFGHIJ", kRegBinary, true, "",
+        DriverCase{"Usual", "MEDIA\\0005" + nul, win::kRegSz, true, "MEDIA\\0005", "<0005>"},
+        DriverCase{"LongestThatFits", k19 + nul, win::kRegSz, true, k19, "<0005>"},
+        DriverCase{"OneCharacterTooLong", k19 + "J" + nul, win::kRegSz, false, "", "<"},
+        DriverCase{"ShortCutsTheTag", "MEDIA\\05" + nul, win::kRegSz, true, "MEDIA\\05", "<05"},
+        DriverCase{"FullBufferLeadingNul", nul + "MEDIA0005ABCDEFGHIJ", win::kRegBinary, true, "",
                    "<0005>"},
-        DriverCase{"BinaryAcceptedAsString", "MEDIA\\0007" + nul, kRegBinary, true, "MEDIA\\0007",
-                   "<0007>"},
-        DriverCase{"TagIgnoresTheLength", "MM\\1" + nul, kRegSz, true, "MM\\1", "<"}),
+        DriverCase{"BinaryAcceptedAsString", "MEDIA\\0007" + nul, win::kRegBinary, true,
+                   "MEDIA\\0007", "<0007>"},
+        DriverCase{"TagIgnoresTheLength", "MM\\1" + nul, win::kRegSz, true, "MM\\1", "<"}),
     CaseName());
 
 TEST(DeviceDiscovery, InfPathOfClassKeys) {

@@ -24,12 +24,14 @@ struct SeededFile {
     bool read_only;
 };
 struct Fixture {
-    std::vector<std::string> keys;
+    std::vector<std::string> keys; // those of `wkey` in UTF-8 for their \u escapes
     std::vector<std::pair<std::string, std::string>> links; // path, target
     std::set<std::string> modes; // where it runs: win95, nt; empty for both
+    unsigned codepage = 1252;
     std::vector<Value> values;
     std::vector<SeededFile> files;
     std::set<std::string> gone_keys, gone_values, gone_files; // folded
+    std::set<std::string> gone_without_links;                 // folded keys
     std::map<std::string, std::string> becomes;               // folded place -> bytes
     std::vector<std::string> errors;                          // what the format refuses
 };
@@ -87,6 +89,29 @@ inline bool unhex(const std::string& text, std::string& out) {
     return true;
 }
 
+// A `wkey` path's bytes: \u and four hex digits make the character, in
+// UTF-8; false for a \u without them.
+inline bool wide_path(const std::string& text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\\u") != 0) {
+            out += text[i];
+            continue;
+        }
+        if (hex_byte(text, i + 2) < 0 || hex_byte(text, i + 4) < 0) return false;
+        const unsigned c = hex_byte(text, i + 2) << 8 | hex_byte(text, i + 4);
+        const auto byte = [](unsigned b) { return static_cast<char>(b); };
+        if (c < 0x80)
+            out += byte(c);
+        else if (c < 0x800)
+            out += {byte(0xC0 | c >> 6), byte(0x80 | (c & 0x3F))};
+        else
+            out += {byte(0xE0 | c >> 12), byte(0x80 | (c >> 6 & 0x3F)), byte(0x80 | (c & 0x3F))};
+        i += 5;
+    }
+    return true;
+}
+
 // Where a fixture's place (C, WINDIR or SYSDIR, then a name) lies on the
 // simulated machine: as in a Wine prefix. Empty for an unknown place.
 inline std::string place(const std::string& where) {
@@ -109,8 +134,15 @@ inline Fixture load_lines(std::istream& in) {
             error("raw control byte");
             continue;
         }
-        const std::vector<std::string> words = split(line, ' ', 2);
+        std::vector<std::string> words = split(line, ' ', 2);
+        // Expected only where there are no links and each link is a plain key.
+        const bool without_links = words[0] == "nolinks";
+        if (without_links) words = split(words.size() > 1 ? words[1] : "", ' ', 2);
         const std::string verb = words[0], rest = words.size() > 1 ? words[1] : "";
+        if (without_links && (verb != "gone" || rest.rfind("key ", 0) != 0)) {
+            error("nolinks takes a gone key");
+            continue;
+        }
         const bool value = verb == "sz" || verb == "bin";
         const bool file = verb == "file" || verb == "readonly" || verb == "becomes";
         const size_t fields = value ? 3 : file || verb == "link" ? 2 : 1;
@@ -121,16 +153,22 @@ inline Fixture load_lines(std::istream& in) {
             const std::string kind = what[0] == "key" || what[0] == "value" ? what[0] : "file";
             const std::string name = fold_name(what.size() > 1 ? what[1] : "");
             if (seeded.count(kind + " " + name) == 0) error("never seeded");
-            (kind == "key"     ? f.gone_keys
+            (without_links     ? f.gone_without_links
+             : kind == "key"   ? f.gone_keys
              : kind == "value" ? f.gone_values
                                : f.gone_files)
                 .insert(name);
         } else if (part.size() < fields) {
             error("missing field");
-        } else if (verb == "key" || verb == "link") {
+        } else if (verb == "key" || verb == "link" || verb == "wkey") {
             if (verb == "key") f.keys.push_back(rest);
             if (verb == "link") f.links.push_back({part[0], part[1]});
-            seeded.insert("key " + fold_name(part[0]));
+            if (verb == "wkey" && !wide_path(rest, data)) error("bad \\u escape");
+            if (verb == "wkey") f.keys.push_back(data);
+            seeded.insert("key " + fold_name(verb == "wkey" ? data : part[0]));
+        } else if (verb == "codepage") {
+            if (rest != "1252" && rest != "932") error("unknown code page");
+            f.codepage = static_cast<unsigned>(std::stoul("0" + rest));
         } else if (verb == "modes") {
             for (const std::string& mode : split(rest, ' ')) {
                 if (mode != "win95" && mode != "nt") error("unknown mode");
@@ -140,7 +178,8 @@ inline Fixture load_lines(std::istream& in) {
             if (!(verb == "sz" ? unescape(part[2], data) : unhex(part[2], data)))
                 error("bad bytes");
             if (verb == "sz") data += '\0';
-            f.values.push_back({part[0], part[1], data, verb == "sz" ? kRegSz : kRegBinary});
+            f.values.push_back(
+                {part[0], part[1], data, verb == "sz" ? win::kRegSz : win::kRegBinary});
             seeded.insert("key " + fold_name(part[0]));
             seeded.insert("value " + fold_name(part[0] + "|" + part[1]));
         } else if (file) {
@@ -166,10 +205,12 @@ inline Fixture load(const std::string& name) {
 }
 
 // A key stays unless it, or a key above it, is expected to go.
-inline bool expected_present(const Fixture& f, const std::string& key) {
+inline bool expected_present(const Fixture& f, const std::string& key, bool links) {
     const std::string folded = fold_name(key);
-    for (const std::string& gone : f.gone_keys) {
-        if (folded == gone || folded.rfind(gone + "\\", 0) == 0) return false;
+    for (const auto* gone_keys : {&f.gone_keys, links ? nullptr : &f.gone_without_links}) {
+        for (const std::string& gone : gone_keys ? *gone_keys : std::set<std::string>()) {
+            if (folded == gone || folded.rfind(gone + "\\", 0) == 0) return false;
+        }
     }
     return true;
 }
@@ -177,6 +218,10 @@ inline bool expected_present(const Fixture& f, const std::string& key) {
 inline void seed(SimulatedMachine& machine, const Fixture& f) {
     machine.windows_directory = place("WINDIR");
     machine.system_directory = place("SYSDIR");
+    for (int b = 0; b < 256; ++b) { // the lead bytes of code page 932
+        machine.lead_bytes[b] =
+            f.codepage == 932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+    }
     for (const std::string& key : f.keys) machine.add_key(key);
     for (const Value& v : f.values) machine.set_value(v.key, v.name, v.type, v.data);
     for (const auto& [path, target] : f.links) machine.add_link(path, target);
@@ -192,6 +237,7 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
 inline std::vector<std::string> differences(const SimulatedMachine& machine, const Fixture& f,
                                             bool partial = false, bool torn = false) {
     std::vector<std::string> wrong;
+    const bool links = machine.family != Family::Windows95;
     const auto expect = [&](bool present, bool wanted, const std::string& what) {
         if (present != wanted && !(partial && present)) {
             wrong.push_back(what + (present ? " is still there" : " is gone"));
@@ -202,11 +248,11 @@ inline std::vector<std::string> differences(const SimulatedMachine& machine, con
     for (const Value& v : f.values) keys.insert(v.key);
     for (const auto& link : f.links) keys.insert(link.first);
     for (const std::string& key : keys) {
-        expect(machine.has_key(key), expected_present(f, key), "key " + key);
+        expect(machine.has_key(key), expected_present(f, key, links), "key " + key);
     }
     for (const Value& v : f.values) {
         expect(machine.has_value(v.key, v.name),
-               expected_present(f, v.key) &&
+               expected_present(f, v.key, links) &&
                    f.gone_values.count(fold_name(v.key + "|" + v.name)) == 0,
                "value " + v.key + "|" + v.name);
     }

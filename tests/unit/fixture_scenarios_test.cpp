@@ -14,10 +14,10 @@
 namespace talvex {
 namespace {
 
-std::unique_ptr<SimulatedMachine> silent_run(const fixture::Fixture& f, bool nt,
+std::unique_ptr<SimulatedMachine> silent_run(const fixture::Fixture& f, Family family,
                                              SimulatedMachine::CallFault fault = {}) {
     auto machine = std::make_unique<SimulatedMachine>();
-    machine->nt_key_deletion = nt;
+    machine->family = family;
     machine->command_line_text = "talvexun.exe /s";
     machine->fault = fault;
     fixture::seed(*machine, f);
@@ -27,7 +27,7 @@ std::unique_ptr<SimulatedMachine> silent_run(const fixture::Fixture& f, bool nt,
 
 struct ScenarioCase {
     std::string name, fixture;
-    bool nt;
+    Family family;
 };
 
 class FixtureScenario : public ::testing::TestWithParam<ScenarioCase> {};
@@ -35,7 +35,7 @@ class FixtureScenario : public ::testing::TestWithParam<ScenarioCase> {};
 TEST_P(FixtureScenario, SilentRunReachesTheExpectedEndState) {
     const fixture::Fixture f = fixture::load(GetParam().fixture);
     EXPECT_EQ(f.errors, std::vector<std::string>());
-    const auto machine = silent_run(f, GetParam().nt);
+    const auto machine = silent_run(f, GetParam().family);
     EXPECT_EQ(machine->exit_code, 0u);
     EXPECT_EQ(fixture::differences(*machine, f), std::vector<std::string>());
 }
@@ -49,9 +49,13 @@ std::vector<ScenarioCase> all_scenarios() {
     std::vector<ScenarioCase> cases;
     for (const std::string& name : names) {
         const std::set<std::string> modes = fixture::load(name).modes;
-        for (const std::string mode : {"win95", "nt"}) {
+        // A fixture's win95 mode is Wine's, whose 9x family has links, and the
+        // original's, which has none.
+        for (const auto& [family, mode] : {std::pair{Family::Windows95, "win95"},
+                                           {Family::Wine9x, "win95"},
+                                           {Family::Nt, "nt"}}) {
             if (modes.empty() || modes.count(mode) != 0)
-                cases.push_back({name + "_" + mode, name, mode == "nt"});
+                cases.push_back({name + "_" + family_name(family), name, family});
         }
     }
     return cases;
@@ -60,19 +64,19 @@ std::vector<ScenarioCase> all_scenarios() {
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureScenario, ::testing::ValuesIn(all_scenarios()),
                          CaseName());
 
-class FaultSweep : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
+class FaultSweep : public ::testing::TestWithParam<std::tuple<Family, bool>> {};
 
 // Every call of a silent run on the full installation fails in turn, once or
 // from then on, as a disk, a registry or a whole machine may fail. Whatever
 // fails, the run ends with exit code 0 and reaches nothing outside the card.
 TEST_P(FaultSweep, NothingOutsideTheCardIsLostAndEveryFileIsWhole) {
-    const auto [nt, from_then_on] = GetParam();
+    const auto [family, from_then_on] = GetParam();
     const fixture::Fixture f = fixture::load("full");
-    const unsigned calls = silent_run(f, nt)->calls();
+    const unsigned calls = silent_run(f, family)->calls();
     ASSERT_GT(calls, 0u);
     for (unsigned nth = 1; nth <= calls && !HasFailure(); ++nth) {
         SCOPED_TRACE("call " + std::to_string(nth) + " fails");
-        const auto machine = silent_run(f, nt, {nth, from_then_on});
+        const auto machine = silent_run(f, family, {nth, from_then_on});
         EXPECT_EQ(machine->exit_code, 0u);
         EXPECT_EQ(fixture::differences(*machine, f, true, from_then_on),
                   std::vector<std::string>());
@@ -80,9 +84,11 @@ TEST_P(FaultSweep, NothingOutsideTheCardIsLostAndEveryFileIsWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, FaultSweep,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         ::testing::Combine(::testing::Values(Family::Windows95, Family::Wine9x,
+                                                              Family::Nt),
+                                            ::testing::Bool()),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) ? "Nt" : "Windows95") +
+                             return family_name(std::get<0>(info.param)) +
                                     (std::get<1>(info.param) ? "FromThenOn" : "Once");
                          });
 
@@ -107,7 +113,7 @@ TEST(FixtureFormat, BothReadersReadEachCaseAlike) {
         if (f.errors.empty() && !f.files.empty()) got = f.files[0].data;
         if (f.errors.empty() && f.files.empty()) { // a string value without its terminator
             got = f.values.empty() ? "(none)" : f.values[0].data;
-            if (!f.values.empty() && f.values[0].type == kRegSz) got.pop_back();
+            if (!f.values.empty() && f.values[0].type == win::kRegSz) got.pop_back();
         }
         EXPECT_EQ(got, want) << line;
     }

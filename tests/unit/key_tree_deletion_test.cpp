@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "system/characters.h"
 #include "system/simulated_machine.h"
 #include "trace_helpers.h"
 
@@ -20,13 +21,13 @@ struct TreeCase {
     std::vector<std::string> keys; // below or beside the key deleted
 };
 
-class KeyTree : public ::testing::TestWithParam<std::tuple<TreeCase, bool>> {};
+class KeyTree : public ::testing::TestWithParam<std::tuple<TreeCase, Family>> {};
 
-// The whole tree goes on both families; the keys beside it stay.
+// The whole tree goes in every family; the keys beside it stay.
 TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
-    const auto& [tree, nt] = GetParam();
+    const auto& [tree, family] = GetParam();
     SimulatedMachine machine;
-    machine.nt_key_deletion = nt;
+    machine.family = family;
     for (const std::string& key : tree.keys) machine.add_key(key);
     machine.add_key(kTop + "1");
     machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF");
@@ -37,20 +38,23 @@ TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
     EXPECT_TRUE(machine.has_key(kTop + "1"));
     EXPECT_TRUE(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF"));
     EXPECT_EQ(machine.open_handles(), 0u);
-    EXPECT_EQ(lines_starting_with(machine.trace, {"  RegDeleteKeyA"}).size() == 1u, !nt)
-        << "Windows 95 deletes the tree in one call";
+    EXPECT_EQ(lines_starting_with(machine.trace, {"  RegDeleteKeyA"}).size() == 1u,
+              family == Family::Windows95)
+        << "only where there are no links does one call delete the tree";
 }
 
 // 512 levels below the deleted key go; deeper than the registry can nest,
 // where only a ring of links could lead, the walk stops and the key stays.
 TEST(KeyTreeDeletion, WalkStopsBelowTheDeepestLevel) {
-    for (const size_t depth : {511, 512}) { // FFFFFFFF and `depth` more levels
-        SimulatedMachine machine;
-        machine.nt_key_deletion = true;
-        machine.add_key(chain(depth, "k"));
-        EXPECT_EQ(machine.reg_delete_key(kTop.c_str()) == 0, depth == 511) << depth;
-        EXPECT_EQ(machine.has_key(kTop), depth == 512) << depth;
-        EXPECT_EQ(machine.open_handles(), 0u);
+    for (const Family family : {Family::Nt, Family::Wine9x}) {
+        for (const size_t depth : {511, 512}) { // FFFFFFFF and `depth` more levels
+            SimulatedMachine machine;
+            machine.family = family;
+            machine.add_key(chain(depth, "k"));
+            EXPECT_EQ(machine.reg_delete_key(kTop.c_str()) == 0, depth == 511) << depth;
+            EXPECT_EQ(machine.has_key(chain(depth, "k")), depth == 512) << depth;
+            EXPECT_EQ(machine.open_handles(), 0u);
+        }
     }
 }
 
@@ -67,45 +71,116 @@ INSTANTIATE_TEST_SUITE_P(
             // 255 double-byte characters make a name of 510 bytes.
             TreeCase{"HighBytesInNames",
                      {chain(3, "Caf\xE9\xA0\xFF"), kTop + "\\" + std::string(510, '\x81')}}),
-        ::testing::Bool()),
+        ::testing::Values(Family::Windows95, Family::Wine9x, Family::Nt)),
     [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) +
-               (std::get<1>(info.param) ? "_NtStyle" : "_Windows95");
+        return std::string(std::get<0>(info.param).name) + "_" +
+               family_name(std::get<1>(info.param));
     });
 
 TEST(KeyTreeDeletion, MissingKeyIsNeverEnumeratedNorClosed) {
     const std::string kMissing = "Enum\\Root\\MEDIA\\0020";
     const std::vector<std::string> windows95 = {
         "  RegOpenKeyExA " + kMissing + " 0x8 0x20019 -> 87",
-        "  RegDeleteKeyA " + kMissing + " -> 2", "RegDeleteKeyA " + kMissing + " -> 2"};
-    const std::vector<std::string> nt = {"  RegOpenKeyExA " + kMissing + " 0x8 0x20019 -> 2",
-                                         "RegDeleteKeyA " + kMissing + " -> 2"};
-    for (bool is_nt : {false, true}) {
+        "  RegOpenKeyExA " + kMissing + " 0x0 0x20019 -> 2", "RegDeleteKeyA " + kMissing + " -> 2"};
+    const std::vector<std::string> with_links = {
+        "  RegOpenKeyExA " + kMissing + " 0x8 0x20019 -> 2", "RegDeleteKeyA " + kMissing + " -> 2"};
+    for (const Family family : {Family::Windows95, Family::Wine9x, Family::Nt}) {
         SimulatedMachine machine;
-        machine.nt_key_deletion = is_nt;
+        machine.family = family;
         machine.add_key("Enum\\Root\\MEDIA\\0022");
         EXPECT_NE(machine.reg_delete_key(kMissing.c_str()), 0);
-        EXPECT_EQ(machine.trace, is_nt ? nt : windows95);
+        EXPECT_EQ(machine.trace, family == Family::Windows95 ? windows95 : with_links);
         EXPECT_TRUE(machine.has_key("Enum\\Root\\MEDIA\\0022"));
     }
 }
 
-// On the NT family a key that is a registry link is neither deleted nor
-// followed, even the key asked for (the links fixture has links below it); a
-// value merely named like a link's makes no link.
+// Where there are links, a key that is one is neither deleted nor followed,
+// even the key asked for (the links fixture has links below it); a value
+// merely named like a link makes none.
 TEST(KeyTreeDeletion, ALinkAskedForStaysWithItsTargetAndANamedValueMakesNone) {
-    SimulatedMachine machine;
-    machine.nt_key_deletion = true;
-    machine.add_key("Software\\Victim\\Sub");
-    machine.add_link(kTop, "Software\\Victim\\Sub"); // a leaf, which a deletion would take
-    machine.set_string(kTop + "1\\FFFFFFFF", "SymbolicLinkValue", "\\Registry\\Machine\\Software");
-    EXPECT_NE(machine.reg_delete_key(kTop.c_str()), 0);
-    EXPECT_EQ(machine.reg_delete_key((kTop + "1").c_str()), 0);
-    EXPECT_TRUE(machine.has_key(kTop));
-    EXPECT_TRUE(machine.has_key("Software\\Victim\\Sub"));
-    EXPECT_FALSE(machine.has_key(kTop + "1"));
-    EXPECT_EQ(machine.open_handles(), 0u);
+    for (const Family family : {Family::Wine9x, Family::Nt}) {
+        SimulatedMachine machine;
+        machine.family = family;
+        machine.add_key("Software\\Victim\\Sub");
+        machine.add_link(kTop, "Software\\Victim\\Sub"); // a leaf, which a deletion would take
+        machine.set_string(kTop + "1\\FFFFFFFF", "SymbolicLinkValue",
+                           "\\Registry\\Machine\\Software");
+        EXPECT_NE(machine.reg_delete_key(kTop.c_str()), 0);
+        EXPECT_EQ(machine.reg_delete_key((kTop + "1").c_str()), 0);
+        EXPECT_TRUE(machine.has_key(kTop));
+        EXPECT_TRUE(machine.has_key("Software\\Victim\\Sub"));
+        EXPECT_FALSE(machine.has_key(kTop + "1"));
+        EXPECT_EQ(machine.open_handles(), 0u);
+    }
 }
+
+struct LookCase {
+    const char* name;
+    Family family;
+    unsigned failing_call; // 1: the open as itself, 2: the query of the link value
+    bool top_goes;
+};
+
+class LookAtTheKey : public ::testing::TestWithParam<LookCase> {};
+
+// What the look at the key asked for answers decides: on the NT family a key
+// that cannot be looked at may be a link and stays; the 9x family's API has
+// no links, so there the key goes, and a link below it stays all the same.
+TEST_P(LookAtTheKey, DecidesWhetherTheTreeGoes) {
+    const LookCase& c = GetParam();
+    SimulatedMachine machine;
+    machine.family = c.family;
+    machine.add_key(kTop + "\\FFFFFFFF\\LogConfig");
+    machine.fault.nth = c.failing_call;
+    machine.reg_delete_key(kTop.c_str());
+    EXPECT_EQ(machine.has_key(kTop), !c.top_goes);
+    EXPECT_EQ(machine.open_handles(), 0u);
+
+    machine.add_key("Software\\Victim\\Sub");
+    machine.add_link(kTop + "\\FFFFFFFF\\Victim", "Software\\Victim");
+    machine.fault.nth = 0;
+    machine.reg_delete_key(kTop.c_str());
+    EXPECT_TRUE(machine.has_key("Software\\Victim\\Sub"));
+    EXPECT_EQ(machine.has_key(kTop), c.family != Family::Windows95) << "a link keeps its parents";
+    EXPECT_FALSE(machine.exited) << "no crash";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, LookAtTheKey,
+    ::testing::Values(LookCase{"NtOpenFails", Family::Nt, 1, false},
+                      LookCase{"NtQueryFails", Family::Nt, 2, false},
+                      LookCase{"NtPlain", Family::Nt, 0, true},
+                      LookCase{"Wine9xOpenFailsOpensPlainly", Family::Wine9x, 1, true},
+                      LookCase{"Wine9xQueryFailsIsPlain", Family::Wine9x, 2, true},
+                      LookCase{"Windows95RefusesTheOption", Family::Windows95, 0, true},
+                      LookCase{"Windows95PlainOpenFails", Family::Windows95, 1, false}),
+    CaseName());
+
+struct CharacterCase {
+    const char* name;
+    std::string text;
+    bool double_byte; // 0x81 to 0x9F are lead bytes, as in code page 932
+    bool holds_backslash;
+};
+
+class Characters : public ::testing::TestWithParam<CharacterCase> {};
+
+// A name read back is walked by characters: a trail byte 0x5C is no backslash.
+TEST_P(Characters, OnlyABackslashCharacterCounts) {
+    SimulatedMachine machine;
+    for (int b = 0x81; b <= 0x9F; ++b) machine.lead_bytes[b] = GetParam().double_byte;
+    EXPECT_EQ(holds_backslash(GetParam().text.c_str(), machine), GetParam().holds_backslash);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Characters,
+    ::testing::Values(CharacterCase{"Plain", "LogConfig", false, false},
+                      CharacterCase{"Backslash", "L\\A", false, true},
+                      CharacterCase{"TrailByte", "\x95\\x", true, false},
+                      CharacterCase{"TrailByteThenBackslash", "\x95\\\\", true, true},
+                      CharacterCase{"SameBytesSingleByte", "\x95\\x", false, true},
+                      CharacterCase{"LeadByteLast", "x\x95", true, false}),
+    CaseName());
 
 } // namespace
 } // namespace talvex

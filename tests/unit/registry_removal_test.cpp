@@ -15,7 +15,7 @@ const std::vector<std::string> kRegistryCalls = {"RegOpenKeyExA", "RegQueryValue
 struct ScenarioCase {
     const char* name;
     const char* fixture;
-    bool nt;
+    Family family;
 };
 
 class RegistryRemoval : public ::testing::TestWithParam<ScenarioCase> {};
@@ -25,7 +25,7 @@ class RegistryRemoval : public ::testing::TestWithParam<ScenarioCase> {};
 // calls with the same results.
 TEST_P(RegistryRemoval, GivesTheGoldenTrace) {
     SimulatedMachine machine;
-    machine.nt_key_deletion = GetParam().nt;
+    machine.family = GetParam().family;
     fixture::seed(machine, fixture::load(GetParam().fixture));
     DeviceTable table = {};
     discover_device_instances(machine, table);
@@ -35,12 +35,13 @@ TEST_P(RegistryRemoval, GivesTheGoldenTrace) {
                   lines_starting_with(machine.trace, kRegistryCalls));
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, RegistryRemoval,
-                         ::testing::Values(ScenarioCase{"Full_Windows95", "full", false},
-                                           ScenarioCase{"Full_NtStyle", "full", true},
-                                           ScenarioCase{"Empty_Windows95", "empty", false},
-                                           ScenarioCase{"Empty_NtStyle", "empty", true}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, RegistryRemoval,
+    ::testing::Values(ScenarioCase{"Full_Windows95", "full", Family::Windows95},
+                      ScenarioCase{"Full_NtStyle", "full", Family::Nt},
+                      ScenarioCase{"Empty_Windows95", "empty", Family::Windows95},
+                      ScenarioCase{"Empty_NtStyle", "empty", Family::Nt}),
+    CaseName());
 
 const std::string kClass = "System\\CurrentControlSet\\Services\\Class\\";
 const std::string kRes = "System\\CurrentControlSet\\Control\\MediaResources\\";
@@ -50,6 +51,7 @@ struct SlotCase {
     int slot;
     std::string driver;
     std::vector<std::string> deletions; // beyond those of a run without the slot
+    bool double_byte = false;           // 0x81 to 0x9F are lead bytes, as in code page 932
 };
 
 class SlotBlock : public ::testing::TestWithParam<SlotCase> {};
@@ -59,6 +61,7 @@ class SlotBlock : public ::testing::TestWithParam<SlotCase> {};
 TEST_P(SlotBlock, DeletesOnlyWhatThePresentSlotNames) {
     const SlotCase& c = GetParam();
     SimulatedMachine machine;
+    for (int b = 0x81; b <= 0x9F; ++b) machine.lead_bytes[b] = c.double_byte;
     machine.add_key(kClass + "MEDIA\\0005\\abcdefgh");
     DeviceTable table = {};
     DeviceSlot& slot = table.slots[c.slot];
@@ -106,7 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
         SlotCase{"TrailingBackslash", 2, "MEDIA\\", {}},
         SlotCase{"LeadingBackslash", 2, "\\0005", {}},
         SlotCase{"DoubledBackslash", 2, "MEDIA\\\\0005", {}},
-        SlotCase{"LeadingBackslashBeforeAnInstance", 2, "\\MEDIA\\0005", {}}),
+        SlotCase{"LeadingBackslashBeforeAnInstance", 2, "\\MEDIA\\0005", {}},
+        // A trail byte 0x5C separates nothing: one segment, a whole class.
+        SlotCase{"TrailByteIsNoSeparator", 2, "\x95\\x", {}, true},
+        SlotCase{"TrailByteThenSeparator", 2, "\x95\\\\0005", {kClass + "\x95\\\\0005"}, true},
+        SlotCase{"SameBytesSingleByte", 2, "\x95\\x", {kClass + "\x95\\x"}},
+        SlotCase{"LeadByteBeforeTheEnd", 2, "MEDIA\\\x95", {kClass + "MEDIA\\\x95"}, true}),
     CaseName());
 
 } // namespace

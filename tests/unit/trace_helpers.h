@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "system/simulated_machine.h"
+
 namespace talvex {
 namespace {
 
@@ -21,6 +23,10 @@ requires requires(const Case& c) {
 }
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
+}
+
+inline std::string family_name(Family family) {
+    return family == Family::Nt ? "Nt" : family == Family::Wine9x ? "Wine9x" : "Windows95";
 }
 
 // Names each instance of a parameterised test after its case.

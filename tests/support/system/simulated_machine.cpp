@@ -69,7 +69,7 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
     // As the NT family stores it: a REG_LINK value of UTF-16 text, no terminator.
     std::string utf16;
     for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
-    set_value(path, kLinkValue, kRegLink, utf16);
+    set_value(path, win::kSymbolicLinkValue, win::kRegLink, utf16);
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
@@ -111,8 +111,8 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
                                      uint16_t box_language) {
     record("MessageBoxExA \"" + std::string(text) + "\" \"" + caption + "\" " + hex(style) + " " +
            std::to_string(box_language));
-    if (fails()) return 0;             // a box that cannot be shown
-    if (box_answers.empty()) return 6; // IDYES
+    if (fails()) return 0; // a box that cannot be shown
+    if (box_answers.empty()) return win::kIdYes;
     const int answer = box_answers.front();
     box_answers.pop_front();
     return answer;
@@ -122,7 +122,7 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
 // too unless `open_link`. A link that leaves HKEY_LOCAL_MACHINE, or a ring of
 // links, names no key here.
 std::string SimulatedMachine::resolve(std::string folded, bool open_link) const {
-    if (!nt_key_deletion) return folded; // Windows 95 knows no links
+    if (family == Family::Windows95) return folded; // it knows no links
     const std::string kNoKey(1, '\0');
     const std::string kMachine = "\\registry\\machine\\";
     for (unsigned hops = 0; hops < 32; ++hops) {
@@ -131,9 +131,9 @@ std::string SimulatedMachine::resolve(std::string folded, bool open_link) const 
             const bool last = cut == std::string::npos;
             auto key = keys_.find(folded.substr(0, cut));
             if (key == keys_.end()) return folded;
-            auto link = key->second.values.find(fold_name(kLinkValue));
+            auto link = key->second.values.find(fold_name(win::kSymbolicLinkValue));
             if (!(last && open_link) && link != key->second.values.end() &&
-                link->second.type == kRegLink) {
+                link->second.type == win::kRegLink) {
                 std::string target;
                 for (size_t i = 0; i < link->second.data.size(); i += 2) {
                     target += link->second.data[i];
@@ -160,28 +160,30 @@ std::string SimulatedMachine::below(RegKey parent, const char* name, bool open_l
 
 long SimulatedMachine::open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key) {
     *key = 0;
-    if (fails()) return kErrorAccessDenied;
+    if (fails()) return win::kErrorAccessDenied;
     const std::string folded = below(parent, name, open_link);
-    if (keys_.count(folded) == 0) return kErrorFileNotFound;
+    if (keys_.count(folded) == 0) return win::kErrorFileNotFound;
     *key = next_handle_++;
     open_keys_[*key] = folded;
-    return kErrorSuccess;
+    return win::kErrorSuccess;
 }
 
 long SimulatedMachine::open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
-    long result = kErrorInvalidParameter;
+    long result = win::kErrorInvalidParameter;
     *key = 0;
-    if (options == 0 || nt_key_deletion) result = open_key_at(parent, name, options != 0, key);
+    if (options == 0 || family != Family::Windows95) {
+        result = open_key_at(parent, name, options == win::kRegOptionOpenLink, key);
+    }
     record("  RegOpenKeyExA " + std::string(name) + " " + hex(options) + " 0x20019 -> " +
            std::to_string(result));
     return result;
 }
 
 long SimulatedMachine::query_type(RegKey key, const char* name, uint32_t* type) {
-    long result = kErrorAccessDenied;
+    long result = win::kErrorAccessDenied;
     if (!fails() && key_of(key) != nullptr) {
         const Value* value = value_of(key, name);
-        result = value == nullptr ? kErrorFileNotFound : kErrorSuccess;
+        result = value == nullptr ? win::kErrorFileNotFound : win::kErrorSuccess;
         if (value != nullptr) *type = value->type;
     }
     record("  RegQueryValueExA " + std::string(name) + " -> " + std::to_string(result));
@@ -197,16 +199,16 @@ long SimulatedMachine::reg_open_key_ex(const char* sub_key, uint32_t access, Reg
 
 long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                                           uint32_t* size) {
-    long result = kErrorFileNotFound;
+    long result = win::kErrorFileNotFound;
     const uint32_t capacity = *size;
     const Value* value = value_of(key, name);
     if (fails()) {
-        result = kErrorAccessDenied;
+        result = win::kErrorAccessDenied;
     } else if (value != nullptr) {
         // Like Windows, a buffer too small gets part of the data and the size
         // needed; the caller must not take it as a string.
         std::memcpy(data, value->data.data(), std::min<size_t>(value->data.size(), capacity));
-        result = value->data.size() <= capacity ? kErrorSuccess : kErrorMoreData;
+        result = value->data.size() <= capacity ? win::kErrorSuccess : win::kErrorMoreData;
         *size = static_cast<uint32_t>(value->data.size());
     }
     record("RegQueryValueExA " + std::string(name) + " " + std::to_string(capacity) + " -> " +
@@ -219,20 +221,49 @@ void SimulatedMachine::close_key(RegKey key, const char* indent) {
     open_keys_.erase(key);
 }
 
+void SimulatedMachine::crash(const std::string& why) {
+    record("CRASH " + why);
+    if (!exited) exit_code = 1;
+    exited = true;
+}
+
+// Wine's 9x RegDeleteKeyA: opens the key without the option, deletes its
+// first sub-key the same way until none is left or one fails, then the key.
+long SimulatedMachine::delete_through_links(const std::string& folded, unsigned depth) {
+    const std::string key = resolve(folded, false);
+    if (key.empty() || keys_.count(key) == 0) return win::kErrorFileNotFound;
+    if (depth > 200) {
+        crash("Unhandled stack overflow in RegDeleteKeyA");
+        return win::kErrorAccessDenied;
+    }
+    for (auto child = keys_.lower_bound(key + "\\");
+         child != keys_.end() && is_below(child->first, key);
+         child = keys_.lower_bound(key + "\\")) {
+        if (delete_through_links(child->first.substr(0, child->first.find('\\', key.size() + 1)),
+                                 depth + 1) != win::kErrorSuccess) {
+            return win::kErrorAccessDenied; // the key keeps its sub-keys
+        }
+    }
+    keys_.erase(key);
+    return win::kErrorSuccess;
+}
+
 long SimulatedMachine::delete_key(RegKey parent, const char* name) {
     const std::string folded = below(parent, name, false);
-    long result = kErrorSuccess;
+    long result = win::kErrorSuccess;
     std::vector<std::string> doomed;
     for (auto it = keys_.lower_bound(folded + "\\");
          it != keys_.end() && is_below(it->first, folded); ++it) {
         doomed.push_back(it->first);
     }
     if (fails()) {
-        result = kErrorAccessDenied;
+        result = win::kErrorAccessDenied;
     } else if (folded.empty() || keys_.count(folded) == 0) {
-        result = kErrorFileNotFound;
-    } else if (nt_key_deletion && !doomed.empty()) {
-        result = kErrorAccessDenied;
+        result = win::kErrorFileNotFound;
+    } else if (family == Family::Wine9x) {
+        result = delete_through_links(folded, 0);
+    } else if (family == Family::Nt && !doomed.empty()) {
+        result = win::kErrorAccessDenied;
     } else {
         for (const std::string& gone : doomed) keys_.erase(gone);
         keys_.erase(folded);
@@ -241,11 +272,24 @@ long SimulatedMachine::delete_key(RegKey parent, const char* name) {
     return result;
 }
 
+namespace {
+
+// RegEnumKeyExA's best-fit mapping to code page 1252: the fullwidth reverse
+// solidus and the set minus (U+FF3C, U+2216, here in UTF-8) read back as `\`.
+std::string best_fit(std::string name) {
+    for (const char* wide : {"\xEF\xBC\xBC", "\xE2\x88\x96"}) {
+        for (size_t at; (at = name.find(wide)) != std::string::npos;) name.replace(at, 3, "\\");
+    }
+    return name;
+}
+
+} // namespace
+
 long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
-    long result = kErrorNoMoreItems;
+    long result = win::kErrorNoMoreItems;
     auto open = open_keys_.find(key);
-    if (open == open_keys_.end()) result = kErrorFileNotFound;
-    if (fails()) open = open_keys_.end(), result = kErrorAccessDenied;
+    if (open == open_keys_.end()) result = win::kErrorFileNotFound;
+    if (fails()) open = open_keys_.end(), result = win::kErrorAccessDenied;
     const std::string folded = open == open_keys_.end() ? std::string(1, '\0') : open->second;
     uint32_t seen = 0;
     for (auto it = keys_.lower_bound(folded + "\\");
@@ -253,12 +297,13 @@ long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t
         const auto& entry = *it;
         const std::string rest = entry.first.substr(folded.empty() ? 0 : folded.size() + 1);
         if (rest.find('\\') != std::string::npos || seen++ != index) continue;
-        const std::string shown = entry.second.name.substr(entry.second.name.size() - rest.size());
-        result = kErrorMoreData;
+        const std::string shown =
+            best_fit(entry.second.name.substr(entry.second.name.size() - rest.size()));
+        result = win::kErrorMoreData;
         if (shown.size() + 1 <= *length) {
             std::memcpy(name, shown.c_str(), shown.size() + 1);
             *length = static_cast<uint32_t>(shown.size());
-            result = kErrorSuccess;
+            result = win::kErrorSuccess;
         }
         break;
     }
@@ -273,11 +318,11 @@ long SimulatedMachine::reg_delete_key(const char* sub_key) {
 }
 
 long SimulatedMachine::reg_delete_value(RegKey key, const char* name) {
-    long result = kErrorAccessDenied;
+    long result = win::kErrorAccessDenied;
     if (!fails()) {
         result = key_of(key) != nullptr && key_of(key)->values.erase(fold_name(name)) != 0
-                     ? kErrorSuccess
-                     : kErrorFileNotFound;
+                     ? win::kErrorSuccess
+                     : win::kErrorFileNotFound;
     }
     record("RegDeleteValueA " + std::string(name) + " -> " + std::to_string(result));
     return result;

@@ -14,12 +14,38 @@
 
 namespace talvex {
 
-// What Windows answers where the simulated machine must say no.
+// The Windows constants the simulated machine answers with, written here
+// once more rather than taken from the program, so that a wrong one there
+// shows.
+namespace win {
+constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
-
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegLink = 6;
+constexpr uint32_t kRegOptionOpenLink = 8;
+constexpr const char* kSymbolicLinkValue = "SymbolicLinkValue";
+constexpr int kIdYes = 6;
+} // namespace win
+
+// How a Windows family treats links and key deletion.
+enum class Family {
+    // The original: RegDeleteKeyA deletes whole trees, RegOpenKeyExA refuses
+    // REG_OPTION_OPEN_LINK (its options are reserved), and there are no links.
+    Windows95,
+    // Wine's 95, 98 and ME modes: the 9x family by GetVersion, links and the
+    // option known, and a RegDeleteKeyA that deletes whole trees, opening each
+    // sub-key without the option, so through every link on its way; a ring
+    // of links overflows its stack and ends the process.
+    Wine9x,
+    // RegDeleteKeyA refuses a key with sub-keys; RegOpenKeyExA and
+    // RegDeleteKeyA follow links unless the key is opened with the option.
+    Nt,
+};
 
 class SimulatedMachine final : public SystemServices {
   public:
@@ -50,10 +76,7 @@ class SimulatedMachine final : public SystemServices {
     std::bitset<256> lead_bytes;
     uint16_t language = 0x0409;
     std::deque<int> box_answers; // IDYES when none is left
-    // The NT family: RegDeleteKeyA refuses a key with sub-keys, and
-    // RegOpenKeyExA takes REG_OPTION_OPEN_LINK. Otherwise Windows 95, which
-    // deletes whole trees, knows no links and is taken to refuse the option.
-    bool nt_key_deletion = false;
+    Family family = Family::Windows95;
     std::string windows_directory = "C:\\WINDOWS";
     std::string system_directory = "C:\\WINDOWS\\SYSTEM";
     bool directory_fails = false; // both directory queries fail and return 0
@@ -64,11 +87,14 @@ class SimulatedMachine final : public SystemServices {
     void set_value(const std::string& key, const std::string& name, uint32_t type,
                    const std::string& data);
     void set_string(const std::string& key, const std::string& name, const std::string& text) {
-        set_value(key, name, kRegSz, text + std::string(1, '\0'));
+        set_value(key, name, win::kRegSz, text + std::string(1, '\0'));
     }
     // A registry link at `path` to the key `target` below HKEY_LOCAL_MACHINE:
-    // on the NT family RegOpenKeyExA and RegDeleteKeyA reach the target unless
-    // a key is opened with REG_OPTION_OPEN_LINK.
+    // where links exist, RegOpenKeyExA and RegDeleteKeyA reach the target
+    // unless a key is opened with REG_OPTION_OPEN_LINK. On Windows 95 it is a
+    // plain key with a value. A name may hold UTF-8 for characters beyond
+    // code page 1252; RegEnumKeyExA reads back U+FF3C and U+2216 as a
+    // backslash, as its best-fit mapping does.
     void add_link(const std::string& path, const std::string& target);
     void add_file(const std::string& path, const std::string& bytes, bool read_only = false);
 
@@ -80,7 +106,7 @@ class SimulatedMachine final : public SystemServices {
     const std::map<std::string, File>& files() const { return files_; }
     std::vector<std::string> trace;
     unsigned calls() const { return calls_; } // calls that can fail, so far
-    bool exited = false;
+    bool exited = false;                      // by ExitProcess, or by a crash
     uint32_t exit_code = 0xFFFFFFFF;
     unsigned open_handles() const {
         return static_cast<unsigned>(open_keys_.size() + open_files_.size());
@@ -118,6 +144,7 @@ class SimulatedMachine final : public SystemServices {
     long query_type(RegKey key, const char* name, uint32_t* type);
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
     void close_key(RegKey key, const char* indent = "  ");
+    bool nt_family() const { return family == Family::Nt; }
 
   private:
     struct OpenFile {
@@ -130,6 +157,8 @@ class SimulatedMachine final : public SystemServices {
     bool fails();
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
+    long delete_through_links(const std::string& folded, unsigned depth);
+    void crash(const std::string& why);
     Key* key_of(RegKey key); // the open key's, or null
     const Value* value_of(RegKey key, const char* name);
     long open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key);
