@@ -17,10 +17,12 @@ def write_regedit4(fx, work):
 
 
 def seed(prefix, fx, work, tools):
-    """Seeds files, keys and values, then the links, which regedit cannot make,
-    with box_driver.exe from the folder `tools`."""
+    """Seeds files, keys and values, then what regedit cannot make: keys named
+    in UTF-16 and links, with box_driver.exe from the folder `tools`."""
     seed_files(prefix, fx)
     prefix.wine("regedit", "/S", str(write_regedit4(fx, work)))
+    for path in fx.wide_keys:
+        prefix.wine(str(tools / "box_driver.exe"), "wkey", path.encode("utf-16-le").hex())
     for path, target in fx.links:
         prefix.wine(str(tools / "box_driver.exe"), "link", path, target)
     prefix.settle()
@@ -45,7 +47,7 @@ def registry_problems(fx, before, after):
         if have != want:
             problems.append(f"value {key}|{name}: {'missing' if want else 'still there'}")
         elif have and kind == "sz" and wine_prefix.registry_string(
-                after[folded][1][name.lower()]) != data.decode("cp1252"):
+                after[folded][1][name.lower()]) != data.decode(fx.codec):
             problems.append(f"value {key}|{name}: changed")
     exempt = {above for key in seeded for above in wine_prefix.keys_above(key)}
     seeded_values = {(k.lower(), n.lower()) for k, n, _, _ in fx.values}
@@ -106,6 +108,7 @@ def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unc
     if unchanged:
         fx.gone_keys, fx.gone_values, fx.gone_files, fx.becomes = set(), set(), set(), {}
     prefix = wine_prefix.fresh_prefix(cache, mode, work / f"{name}-{mode}")
+    prefix.env.update(wine_prefix.locale_env(fx.codec, work))
     seed(prefix, fx, work, exe.parent)
     reg0, files0 = snapshot(prefix)
     if action is None:

@@ -11,14 +11,18 @@ ESCAPES = {"r": 13, "n": 10, "t": 9, "0": 0, "\\": 92}
 HEX_PAIRS = re.compile(r"(?:[0-9A-Fa-f]{2})*")
 
 
-def unescape(text):
+CODEPAGES = {"1252": "cp1252", "932": "cp932"}
+WIDE = re.compile(r"\\u([0-9A-Fa-f]{4})")
+
+
+def unescape(text, codec="cp1252"):
     """The bytes of a TEXT or BYTES field; any escape the format does not name is an error."""
     out = bytearray()
     i = 0
     while i < len(text):
         nxt = text[i + 1:i + 2]
         if text[i] != "\\":
-            out += text[i].encode("cp1252", errors="surrogateescape")
+            out += text[i].encode(codec, errors="surrogateescape")
             i += 1
         elif nxt and nxt in ESCAPES:
             out.append(ESCAPES[nxt])
@@ -37,6 +41,9 @@ class Fixture:
     keys: list = field(default_factory=list)      # key paths, as written
     links: list = field(default_factory=list)     # (key path, target key path)
     modes: set = field(default_factory=set)       # where it runs: win95, nt; empty for both
+    codec: str = "cp1252"                         # the ANSI code page's
+    wide_keys: list = field(default_factory=list)  # key paths named in UTF-16
+    gone_without_links: set = field(default_factory=set)  # folded; simulated only
     values: list = field(default_factory=list)    # (key, name, type, bytes)
     files: list = field(default_factory=list)     # (where\name, bytes, read_only)
     gone_keys: set = field(default_factory=set)   # folded key paths
@@ -46,14 +53,17 @@ class Fixture:
 
     def all_keys(self):
         seen = {}
-        for key in self.keys + [v[0] for v in self.values] + [path for path, _ in self.links]:
+        for key in (self.keys + self.wide_keys + [v[0] for v in self.values]
+                    + [path for path, _ in self.links]):
             seen.setdefault(key.lower(), key)
         return seen
 
 
 def load(name):
-    return parse(name, (FIXTURES / f"{name}.txt").read_bytes().decode(
-        "cp1252", errors="surrogateescape").split("\n"))
+    raw = (FIXTURES / f"{name}.txt").read_bytes()
+    page = re.search(rb"^codepage (\d+)$", raw, re.M)
+    codec = CODEPAGES.get(page.group(1).decode() if page else "1252", "cp1252")
+    return parse(name, raw.decode(codec, errors="surrogateescape").split("\n"))
 
 
 def parse(name, lines):
@@ -65,12 +75,19 @@ def parse(name, lines):
         if any(c < " " or c == "\x7f" for c in line):
             raise ValueError(f"{name}: raw control byte in {line!r}")
         verb, _, rest = line.partition(" ")
+        without_links = verb == "nolinks"
+        if without_links:
+            verb, _, rest = rest.partition(" ")
+            if verb != "gone" or not rest.startswith("key "):
+                raise ValueError(f"{name}: nolinks takes a gone key in {line!r}")
         if verb == "gone":
             kind, _, what = rest.partition(" ")
             kind = kind if kind in ("key", "value") else "file"
             if (kind, what.lower()) not in seeded:
                 raise ValueError(f"{name}: never seeded in {line!r}")
-            if kind == "key":
+            if without_links:
+                fixture.gone_without_links.add(what.lower())
+            elif kind == "key":
                 fixture.gone_keys.add(what.lower())
             elif kind == "value":
                 key, name_ = what.split("|")
@@ -83,7 +100,11 @@ def parse(name, lines):
         parts = rest.split("|", fields - 1)
         if len(parts) < fields:
             raise ValueError(f"{name}: missing field in {line!r}")
-        if verb in ("key", "link", "sz", "bin"):
+        if verb == "wkey":
+            if rest.count("\\u") != len(WIDE.findall(rest)):
+                raise ValueError(f"{name}: bad \\u escape in {line!r}")
+            parts[0] = WIDE.sub(lambda m: chr(int(m.group(1), 16)), rest)
+        if verb in ("key", "wkey", "link", "sz", "bin"):
             seeded.add(("key", parts[0].lower()))
         if verb in ("sz", "bin"):
             seeded.add(("value", f"{parts[0]}|{parts[1]}".lower()))
@@ -95,6 +116,12 @@ def parse(name, lines):
             seeded.add(("file", parts[0].lower()))
         if verb == "key":
             fixture.keys.append(rest)
+        elif verb == "wkey":
+            fixture.wide_keys.append(parts[0])
+        elif verb == "codepage":
+            if rest not in CODEPAGES:
+                raise ValueError(f"{name}: unknown code page in {line!r}")
+            fixture.codec = CODEPAGES[rest]
         elif verb == "link":
             fixture.links.append((parts[0], parts[1]))
         elif verb == "modes":
@@ -102,15 +129,15 @@ def parse(name, lines):
             if not fixture.modes <= {"win95", "nt"}:
                 raise ValueError(f"{name}: unknown mode in {line!r}")
         elif verb == "sz":
-            fixture.values.append((parts[0], parts[1], "sz", unescape(parts[2])))
+            fixture.values.append((parts[0], parts[1], "sz", unescape(parts[2], fixture.codec)))
         elif verb == "bin":
             if not HEX_PAIRS.fullmatch(parts[2]):
                 raise ValueError(f"{name}: bad bytes in {line!r}")
             fixture.values.append((parts[0], parts[1], "bin", bytes.fromhex(parts[2])))
         elif verb in ("file", "readonly"):
-            fixture.files.append((parts[0], unescape(parts[1]), verb == "readonly"))
+            fixture.files.append((parts[0], unescape(parts[1], fixture.codec), verb == "readonly"))
         elif verb == "becomes":
-            fixture.becomes[parts[0].lower()] = unescape(parts[1])
+            fixture.becomes[parts[0].lower()] = unescape(parts[1], fixture.codec)
         else:
             raise ValueError(f"{name}: unknown line in {line!r}")
     return fixture
@@ -123,7 +150,7 @@ def names():
 def to_regedit4(fixture):
     """The fixture's registry as a REGEDIT4 file for regedit /S."""
     def quote(raw):
-        text = raw.decode("cp1252")
+        text = raw.decode(fixture.codec)
         return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
     lines = ["REGEDIT4", ""]
     for key in fixture.keys:
@@ -131,11 +158,12 @@ def to_regedit4(fixture):
     for key, name, kind, data in fixture.values:
         lines.append(f"[HKEY_LOCAL_MACHINE\\{key}]")
         if kind == "sz":
-            lines.append(f"{quote(name.encode('cp1252'))}={quote(data)}")
+            lines.append(f"{quote(name.encode(fixture.codec))}={quote(data)}")
         else:
-            lines.append(f"{quote(name.encode('cp1252'))}=hex:" + ",".join(f"{b:02x}" for b in data))
+            lines.append(f"{quote(name.encode(fixture.codec))}=hex:"
+                         + ",".join(f"{b:02x}" for b in data))
         lines.append("")
-    return ("\r\n".join(lines) + "\r\n").encode("cp1252")
+    return ("\r\n".join(lines) + "\r\n").encode(fixture.codec)
 
 
 def expected_present(fixture, key):
