@@ -158,30 +158,13 @@ int make_link(char** argv) {
     return result == ERROR_SUCCESS ? 0 : 2;
 }
 
-// wkey HEX: the key HKEY_LOCAL_MACHINE\PATH, PATH in UTF-16LE hex digits, so
-// that its name may hold characters that no ANSI code page has.
-int make_wide_key(char** argv) {
-    wchar_t path[512] = {};
-    char bytes[sizeof path];
-    const int length = unhex(argv[2], bytes, sizeof bytes);
-    memcpy(path, bytes, length);
-    HKEY key = nullptr;
-    const LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                        nullptr, &key, nullptr);
-    if (result == ERROR_SUCCESS) RegCloseKey(key);
-    if (result != ERROR_SUCCESS) printf("WKEY-FAILED %ld\n", result);
-    return result == ERROR_SUCCESS ? 0 : 2;
-}
-
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
     if (argc == 4 && strcmp(argv[1], "time") == 0) return time_run(argv);
     if (argc == 4 && strcmp(argv[1], "link") == 0) return make_link(argv);
-    if (argc == 3 && strcmp(argv[1], "wkey") == 0) return make_wide_key(argv);
     fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n"
                     "       box_driver time EXE HEXCMD\n"
-                    "       box_driver link KEY TARGET\n"
-                    "       box_driver wkey HEXUTF16PATH\n");
+                    "       box_driver link KEY TARGET\n");
     return 1;
 }

@@ -18,11 +18,11 @@ def write_regedit4(fx, work):
 
 def seed(prefix, fx, work, tools):
     """Seeds files, keys and values, then what regedit cannot make: keys named
-    in UTF-16 and links, with box_driver.exe from the folder `tools`."""
+    in UTF-16, and links with box_driver.exe from the folder `tools`."""
     seed_files(prefix, fx)
     prefix.wine("regedit", "/S", str(write_regedit4(fx, work)))
-    for path in fx.wide_keys:
-        prefix.wine(str(tools / "box_driver.exe"), "wkey", path.encode("utf-16-le").hex())
+    for path in fx.wide_keys:  # reg.exe takes its arguments in UTF-16
+        prefix.wine("reg", "add", "HKLM\\" + path, "/f")
     for path, target in fx.links:
         prefix.wine(str(tools / "box_driver.exe"), "link", path, target)
     prefix.settle()

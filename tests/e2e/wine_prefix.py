@@ -49,25 +49,20 @@ def loader():
 
 
 # The Unix locale under which Wine takes each ANSI code page.
-LOCALES = {"cp1252": ("C.UTF-8", None), "cp932": ("ja_JP.UTF-8", "ja_JP")}
+LOCALES = {"cp1252": "C.UTF-8", "cp932": "ja_JP.UTF-8"}
 
 
 def locale_env(codec, work):
     """The environment that gives Wine the code page; a locale the system
     lacks is made in `work` (localedef needs no root)."""
-    name, source = LOCALES[codec]
+    name = LOCALES[codec]
     env = {"LC_ALL": name, "LANG": name}
-    listed = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
-    if source is None or name.lower().replace("-", "") in listed.replace("-", "").split():
-        return env
-    path = Path(work) / "locales"
-    if not (path / name).is_dir():
-        path.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["localedef", "-i", source, "-f", "UTF-8", str(path / name)],
-                       capture_output=True)
-        if not (path / name).is_dir():
-            raise RuntimeError(f"cannot make the locale {name}")
-    env["LOCPATH"] = str(path)
+    if subprocess.run(["locale"], env=dict(os.environ, **env), capture_output=True,
+                      text=True).stderr:
+        (Path(work) / "locales").mkdir(exist_ok=True)
+        subprocess.run(["localedef", "-i", name.split(".")[0], "-f", "UTF-8",
+                        str(Path(work) / "locales" / name)], capture_output=True)
+        env["LOCPATH"] = str(Path(work) / "locales")
     return env
 
 

@@ -37,6 +37,15 @@ bool is_below(const std::string& folded, const std::string& folded_parent) {
            folded[folded_parent.size()] == '\\';
 }
 
+// RegEnumKeyExA's best-fit mapping to code page 1252: the fullwidth reverse
+// solidus and the set minus (U+FF3C, U+2216, here in UTF-8) read back as `\`.
+std::string best_fit(std::string name) {
+    for (const char* wide : {"\xEF\xBC\xBC", "\xE2\x88\x96"}) {
+        for (size_t at; (at = name.find(wide)) != std::string::npos;) name.replace(at, 3, "\\");
+    }
+    return name;
+}
+
 } // namespace
 
 SimulatedMachine::SimulatedMachine() {
@@ -221,19 +230,15 @@ void SimulatedMachine::close_key(RegKey key, const char* indent) {
     open_keys_.erase(key);
 }
 
-void SimulatedMachine::crash(const std::string& why) {
-    record("CRASH " + why);
-    if (!exited) exit_code = 1;
-    exited = true;
-}
-
 // Wine's 9x RegDeleteKeyA: opens the key without the option, deletes its
 // first sub-key the same way until none is left or one fails, then the key.
 long SimulatedMachine::delete_through_links(const std::string& folded, unsigned depth) {
     const std::string key = resolve(folded, false);
     if (key.empty() || keys_.count(key) == 0) return win::kErrorFileNotFound;
-    if (depth > 200) {
-        crash("Unhandled stack overflow in RegDeleteKeyA");
+    if (depth > 200) { // the stack overflows: the process ends with 1
+        record("CRASH Unhandled stack overflow in RegDeleteKeyA");
+        if (!exited) exit_code = 1;
+        exited = true;
         return win::kErrorAccessDenied;
     }
     for (auto child = keys_.lower_bound(key + "\\");
@@ -271,19 +276,6 @@ long SimulatedMachine::delete_key(RegKey parent, const char* name) {
     record("  RegDeleteKeyA " + std::string(name) + " -> " + std::to_string(result));
     return result;
 }
-
-namespace {
-
-// RegEnumKeyExA's best-fit mapping to code page 1252: the fullwidth reverse
-// solidus and the set minus (U+FF3C, U+2216, here in UTF-8) read back as `\`.
-std::string best_fit(std::string name) {
-    for (const char* wide : {"\xEF\xBC\xBC", "\xE2\x88\x96"}) {
-        for (size_t at; (at = name.find(wide)) != std::string::npos;) name.replace(at, 3, "\\");
-    }
-    return name;
-}
-
-} // namespace
 
 long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
     long result = win::kErrorNoMoreItems;

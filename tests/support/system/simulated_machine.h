@@ -34,17 +34,11 @@ constexpr int kIdYes = 6;
 
 // How a Windows family treats links and key deletion.
 enum class Family {
-    // The original: RegDeleteKeyA deletes whole trees, RegOpenKeyExA refuses
-    // REG_OPTION_OPEN_LINK (its options are reserved), and there are no links.
-    Windows95,
-    // Wine's 95, 98 and ME modes: the 9x family by GetVersion, links and the
-    // option known, and a RegDeleteKeyA that deletes whole trees, opening each
-    // sub-key without the option, so through every link on its way; a ring
-    // of links overflows its stack and ends the process.
+    Windows95, // RegDeleteKeyA deletes whole trees; REG_OPTION_OPEN_LINK refused, no links
+    // Wine's 95, 98 and ME modes: links, the option known, and a RegDeleteKeyA
+    // that deletes whole trees through every link (a ring ends the process).
     Wine9x,
-    // RegDeleteKeyA refuses a key with sub-keys; RegOpenKeyExA and
-    // RegDeleteKeyA follow links unless the key is opened with the option.
-    Nt,
+    Nt, // RegDeleteKeyA refuses a key with sub-keys; links unless opened with the option
 };
 
 class SimulatedMachine final : public SystemServices {
@@ -158,7 +152,6 @@ class SimulatedMachine final : public SystemServices {
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
     long delete_through_links(const std::string& folded, unsigned depth);
-    void crash(const std::string& why);
     Key* key_of(RegKey key); // the open key's, or null
     const Value* value_of(RegKey key, const char* name);
     long open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key);
