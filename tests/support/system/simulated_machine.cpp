@@ -39,11 +39,15 @@ bool is_below(const std::string& folded, const std::string& folded_parent) {
 
 // RegEnumKeyExA's best-fit mapping to code page 1252: the fullwidth reverse
 // solidus and the set minus (U+FF3C, U+2216, here in UTF-8) read back as `\`.
-std::string best_fit(std::string name) {
-    for (const char* wide : {"\xEF\xBC\xBC", "\xE2\x88\x96"}) {
-        for (size_t at; (at = name.find(wide)) != std::string::npos;) name.replace(at, 3, "\\");
+std::string best_fit(const std::string& name) {
+    std::string shown;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const bool wide =
+            name.compare(i, 3, "\xEF\xBC\xBC") == 0 || name.compare(i, 3, "\xE2\x88\x96") == 0;
+        shown += wide ? '\\' : name[i];
+        if (wide) i += 2;
     }
-    return name;
+    return shown;
 }
 
 } // namespace
