@@ -2,7 +2,7 @@
 // reports every "Talvex" box it shows (text, buttons), presses the buttons
 // it is told to, and reports the exit code. It also times a run from inside
 // Wine, from process creation to exit, which the `wine` launcher's own wait
-// would hide.
+// would hide. And it starts copies of it together, beside a file it holds.
 #include <windows.h>
 
 #include <stdio.h>
@@ -60,12 +60,13 @@ BOOL CALLBACK list_button(HWND child, LPARAM) {
     return TRUE;
 }
 
-bool start_process(const char* exe, const char* hex_command_line, PROCESS_INFORMATION* process) {
+bool start_process(const char* exe, const char* hex_command_line, PROCESS_INFORMATION* process,
+                   DWORD flags = 0) {
     char command_line[1024];
     unhex(hex_command_line, command_line, sizeof command_line);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(exe, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessA(exe, command_line, nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
                         process)) {
         printf("LAUNCH-FAILED %lu\n", GetLastError());
         return false;
@@ -134,6 +135,35 @@ int launch(int argc, char** argv) {
     return 0;
 }
 
+// together N HOLD EXE HEXCMDLINE: N copies, made suspended and then let go
+// at once; HOLD, unless "-", a file held open meanwhile by a reader that
+// shares only reading. Prints each copy's exit code.
+int together(char** argv) {
+    const int copies = atoi(argv[2]);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (strcmp(argv[3], "-") != 0) {
+        held = CreateFileA(argv[3], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        if (held == INVALID_HANDLE_VALUE) printf("HOLD-FAILED %lu\n", GetLastError());
+    }
+    PROCESS_INFORMATION process[16] = {};
+    for (int i = 0; i < copies && i < 16; ++i) {
+        if (!start_process(argv[4], argv[5], &process[i], CREATE_SUSPENDED)) return 2;
+    }
+    for (int i = 0; i < copies && i < 16; ++i) ResumeThread(process[i].hThread);
+    for (int i = 0; i < copies && i < 16; ++i) {
+        DWORD code = 0;
+        if (WaitForSingleObject(process[i].hProcess, 120000) != WAIT_OBJECT_0) {
+            printf("TIMEOUT\n");
+            TerminateProcess(process[i].hProcess, 99);
+        }
+        GetExitCodeProcess(process[i].hProcess, &code);
+        printf("EXIT %lu\n", code);
+    }
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    return 0;
+}
+
 } // namespace
 
 // link KEY TARGET: a registry link at HKEY_LOCAL_MACHINE\KEY to the key
@@ -163,8 +193,10 @@ int main(int argc, char** argv) {
     if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
     if (argc == 4 && strcmp(argv[1], "time") == 0) return time_run(argv);
     if (argc == 4 && strcmp(argv[1], "link") == 0) return make_link(argv);
+    if (argc == 6 && strcmp(argv[1], "together") == 0) return together(argv);
     fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n"
                     "       box_driver time EXE HEXCMD\n"
-                    "       box_driver link KEY TARGET\n");
+                    "       box_driver link KEY TARGET\n"
+                    "       box_driver together N HOLD EXE HEXCMD\n");
     return 1;
 }

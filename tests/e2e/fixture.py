@@ -37,6 +37,7 @@ class Fixture:
     keys: list = field(default_factory=list)      # key paths, as written
     links: list = field(default_factory=list)     # (key path, target key path)
     modes: set = field(default_factory=set)       # where it runs: win95, nt; empty for both
+    copies: int = 1                               # copies of the program started together
     values: list = field(default_factory=list)    # (key, name, type, bytes)
     files: list = field(default_factory=list)     # (where\name, bytes, read_only)
     gone_keys: set = field(default_factory=set)   # folded key paths
@@ -101,6 +102,10 @@ def parse(name, lines):
             fixture.modes = set(rest.split(" "))
             if not fixture.modes <= {"win95", "nt"}:
                 raise ValueError(f"{name}: unknown mode in {line!r}")
+        elif verb == "copies":
+            if not re.fullmatch(r"[1-9][0-9]?", rest):
+                raise ValueError(f"{name}: bad count in {line!r}")
+            fixture.copies = int(rest)
         elif verb == "sz":
             fixture.values.append((parts[0], parts[1], "sz", unescape(parts[2])))
         elif verb == "bin":

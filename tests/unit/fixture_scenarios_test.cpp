@@ -24,7 +24,7 @@ std::unique_ptr<SimulatedMachine> silent_run(
     machine->command_line_text = "talvexun.exe /s";
     machine->fault = fault;
     fixture::seed(*machine, f);
-    uninstall_run(*machine);
+    for (unsigned copy = 0; copy < f.copies; ++copy) uninstall_run(*machine);
     return machine;
 }
 
