@@ -42,6 +42,7 @@ int32_t read_whole(SystemServices& sys, FileHandle file) {
 // beyond were never touched. The file is cut back only where the new bytes
 // reached past its old end, and that is only so for a file read to its end.
 void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t old_length) {
+    if (!sys.file_rewind(file)) return; // nothing written yet
     if (sys.file_write(file, g_encoded, new_length) == new_length &&
         (new_length >= old_length || sys.file_set_end(file))) {
         sys.file_flush(file); // the new text on the disk before the next step
@@ -53,13 +54,10 @@ void rewrite(SystemServices& sys, FileHandle file, uint32_t new_length, uint32_t
     if (new_length > old_length) sys.file_set_end(file);
 }
 
-} // namespace
-
-void remove_line_containing(SystemServices& sys, const char* path, const char* token) {
-    FileHandle file = sys.file_open_read(path);
-    if (file == 0) return;
+// Reads the file and, where the token occurs, rewrites it without the line,
+// all through the one handle.
+void edit(SystemServices& sys, FileHandle file, const char* token) {
     const int32_t raw_length = read_whole(sys, file);
-    sys.file_close(file);
     if (raw_length < 0) return;
     const bool read_to_end = static_cast<uint32_t>(raw_length) < sizeof g_raw;
 
@@ -78,10 +76,18 @@ void remove_line_containing(SystemServices& sys, const char* path, const char* t
     for (size_t from = end; from <= length; ++from) g_text[start + from - end] = g_text[from];
     const size_t new_length = length - (end - start);
 
-    const size_t encoded = text_mode_encode(g_text, new_length, g_encoded);
-    file = sys.file_open_rewrite(path);
+    rewrite(sys, file, text_mode_encode(g_text, new_length, g_encoded), raw_length);
+}
+
+} // namespace
+
+// One handle from the read to the rewrite, which lets others only read: no
+// other program or copy writes in between. A file that is missing, read-only
+// or open elsewhere in a way that conflicts stays as it is.
+void remove_line_containing(SystemServices& sys, const char* path, const char* token) {
+    const FileHandle file = sys.file_open_edit(path);
     if (file == 0) return;
-    rewrite(sys, file, encoded, raw_length);
+    edit(sys, file, token);
     sys.file_close(file);
 }
 

@@ -7,6 +7,9 @@ class SystemServices;
 constexpr unsigned kConfirmationStyle = 0x1014; // MB_YESNO | MB_ICONHAND | MB_SYSTEMMODAL
 constexpr unsigned kCompletionStyle = 0x1040;   // MB_OK | MB_ICONASTERISK | MB_SYSTEMMODAL
 constexpr const char* kCaption = "Talvex";
+// One name for every copy; no backslash, which Windows 95 and NT 4 allow in
+// no object name, so no Global\ or Local\ prefix either.
+constexpr const char* kCleanUpMutex = "TalvexUninstallerCleanUp";
 
 // The whole life of the process; ends with exit_process(0) on every path.
 void uninstall_run(SystemServices& sys);

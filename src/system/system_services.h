@@ -5,8 +5,9 @@
 
 namespace talvex {
 
-using RegKey = uintptr_t;     // an open registry key; 0 is never a valid key
-using FileHandle = uintptr_t; // an open file; 0 means the open failed
+using RegKey = uintptr_t;      // an open registry key; 0 is never a valid key
+using FileHandle = uintptr_t;  // an open file; 0 means the open failed
+using MutexHandle = uintptr_t; // a named mutex; 0 means none was made
 
 constexpr uint32_t kKeyRead = 0x20019; // KEY_READ
 constexpr uint32_t kKeySetValue = 0x2; // KEY_SET_VALUE
@@ -40,15 +41,16 @@ class SystemServices {
     virtual uint32_t get_system_directory(char* buffer, uint32_t capacity) = 0;
     virtual bool delete_file(const char* path) = 0;
 
-    // Raw byte access; the text-mode rules are the logic's own. Other processes
-    // may keep reading and writing the file while it is open.
-    virtual FileHandle file_open_read(const char* path) = 0;
+    // Raw byte access; the text-mode rules are the logic's own. Opens an
+    // existing file for reading and writing at offset 0, never creating it and
+    // not truncating it, so that a failed write can be undone. While it is
+    // open others may read the file but not write it, and the open fails
+    // where another handle already denies this one (a writer, or a reader
+    // that shares only reading).
+    virtual FileHandle file_open_edit(const char* path) = 0;
     // Bytes read, 0 at the end, -1 on failure. A read may deliver fewer bytes
     // than asked before the end, as ReadFile may.
     virtual int32_t file_read(FileHandle file, void* buffer, uint32_t count) = 0;
-    // Opens an existing file for reading and writing at offset 0, never creating
-    // it and not yet truncating it, so that a failed write can be undone.
-    virtual FileHandle file_open_rewrite(const char* path) = 0;
     // Bytes written at the current position.
     virtual uint32_t file_write(FileHandle file, const void* data, uint32_t count) = 0;
     virtual bool file_rewind(FileHandle file) = 0;
@@ -57,6 +59,14 @@ class SystemServices {
     // Puts what was written on the disk now, not at some later time.
     virtual void file_flush(FileHandle file) = 0;
     virtual void file_close(FileHandle file) = 0;
+
+    // A named mutex shared by every copy of the program, not yet owned.
+    virtual MutexHandle mutex_create(const char* name) = 0;
+    // Waits without end until this copy owns the mutex; also when a copy that
+    // owned it ended without releasing it.
+    virtual void mutex_wait(MutexHandle mutex) = 0;
+    // Releases the mutex and closes it.
+    virtual void mutex_release(MutexHandle mutex) = 0;
 
     // Does not return on Windows; the simulated machine records it and returns.
     virtual void exit_process(uint32_t code) = 0;

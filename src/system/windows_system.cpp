@@ -14,8 +14,10 @@ HANDLE as_handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-FileHandle open_existing(const char* path, DWORD access) {
-    const HANDLE file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+// Sharing reading only: no one writes between our read and our rewrite, and
+// no one tears what we read.
+FileHandle open_for_edit(const char* path) {
+    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(file);
 }
@@ -114,18 +116,14 @@ bool WindowsSystem::delete_file(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
-FileHandle WindowsSystem::file_open_read(const char* path) {
-    return open_existing(path, GENERIC_READ);
+FileHandle WindowsSystem::file_open_edit(const char* path) {
+    return open_for_edit(path);
 }
 
 int32_t WindowsSystem::file_read(FileHandle file, void* buffer, uint32_t count) {
     DWORD got = 0;
     if (!ReadFile(as_handle(file), buffer, count, &got, nullptr)) return -1;
     return static_cast<int32_t>(got);
-}
-
-FileHandle WindowsSystem::file_open_rewrite(const char* path) {
-    return open_existing(path, GENERIC_READ | GENERIC_WRITE);
 }
 
 uint32_t WindowsSystem::file_write(FileHandle file, const void* data, uint32_t count) {
@@ -149,6 +147,19 @@ void WindowsSystem::file_flush(FileHandle file) {
 
 void WindowsSystem::file_close(FileHandle file) {
     CloseHandle(as_handle(file));
+}
+
+MutexHandle WindowsSystem::mutex_create(const char* name) {
+    return reinterpret_cast<MutexHandle>(CreateMutexA(nullptr, FALSE, name));
+}
+
+void WindowsSystem::mutex_wait(MutexHandle mutex) {
+    WaitForSingleObject(as_handle(mutex), INFINITE);
+}
+
+void WindowsSystem::mutex_release(MutexHandle mutex) {
+    ReleaseMutex(as_handle(mutex));
+    CloseHandle(as_handle(mutex));
 }
 
 void WindowsSystem::exit_process(uint32_t code) {

@@ -20,14 +20,16 @@ class WindowsSystem final : public SystemServices {
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
     bool delete_file(const char* path) override;
-    FileHandle file_open_read(const char* path) override;
+    FileHandle file_open_edit(const char* path) override;
     int32_t file_read(FileHandle file, void* buffer, uint32_t count) override;
-    FileHandle file_open_rewrite(const char* path) override;
     uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
     bool file_rewind(FileHandle file) override;
     bool file_set_end(FileHandle file) override;
     void file_flush(FileHandle file) override;
     void file_close(FileHandle file) override;
+    MutexHandle mutex_create(const char* name) override;
+    void mutex_wait(MutexHandle mutex) override;
+    void mutex_release(MutexHandle mutex) override;
     void exit_process(uint32_t code) override;
 };
 

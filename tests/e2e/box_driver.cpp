@@ -2,7 +2,7 @@
 // reports every "Talvex" box it shows (text, buttons), presses the buttons
 // it is told to, and reports the exit code. It also times a run from inside
 // Wine, from process creation to exit, which the `wine` launcher's own wait
-// would hide.
+// would hide, and starts copies of it together, beside a file it holds.
 #include <windows.h>
 
 #include <stdio.h>
@@ -60,33 +60,18 @@ BOOL CALLBACK list_button(HWND child, LPARAM) {
     return TRUE;
 }
 
-bool start_process(const char* exe, const char* hex_command_line, PROCESS_INFORMATION* process) {
+bool start_process(const char* exe, const char* hex_command_line, PROCESS_INFORMATION* process,
+                   DWORD flags = 0) {
     char command_line[1024];
     unhex(hex_command_line, command_line, sizeof command_line);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(exe, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        process)) {
+    if (!CreateProcessA(exe, command_line, nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                        &startup, process)) {
         printf("LAUNCH-FAILED %lu\n", GetLastError());
         return false;
     }
     return true;
-}
-
-// time EXE HEXCMDLINE: prints the microseconds from process creation to exit.
-int time_run(char** argv) {
-    LARGE_INTEGER frequency, before, after;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&before);
-    PROCESS_INFORMATION process = {};
-    if (!start_process(argv[2], argv[3], &process)) return 2;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    QueryPerformanceCounter(&after);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    printf("TIME %lld EXIT %lu\n",
-           (after.QuadPart - before.QuadPart) * 1000000 / frequency.QuadPart, code);
-    return 0;
 }
 
 // launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE ANSWER... (answers: 6 Yes, 7 No, 1 OK)
@@ -134,6 +119,40 @@ int launch(int argc, char** argv) {
     return 0;
 }
 
+// together N HOLD EXE HEXCMDLINE: N copies, made suspended and let go at
+// once; HOLD, unless "-", a file held open meanwhile by a reader that shares
+// only reading. Prints, for each copy, the microseconds from the creation of
+// the copies to its exit (which the `wine` launcher's own wait would hide),
+// and its exit code.
+int together(char** argv) {
+    const int copies = atoi(argv[2]) < 16 ? atoi(argv[2]) : 16;
+    const HANDLE held = strcmp(argv[3], "-") == 0
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileA(argv[3], GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+    if (strcmp(argv[3], "-") != 0 && held == INVALID_HANDLE_VALUE) return 2;
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    PROCESS_INFORMATION process[16] = {};
+    for (int i = 0; i < copies; ++i) {
+        if (!start_process(argv[4], argv[5], &process[i], CREATE_SUSPENDED)) return 2;
+    }
+    for (int i = 0; i < copies; ++i) ResumeThread(process[i].hThread);
+    for (int i = 0; i < copies; ++i) {
+        DWORD code = 0;
+        if (WaitForSingleObject(process[i].hProcess, 120000) != WAIT_OBJECT_0) {
+            TerminateProcess(process[i].hProcess, 99);
+            printf("TIMEOUT ");
+        }
+        QueryPerformanceCounter(&after);
+        GetExitCodeProcess(process[i].hProcess, &code);
+        printf("TIME %lld EXIT %lu\n",
+               (after.QuadPart - before.QuadPart) * 1000000 / frequency.QuadPart, code);
+    }
+    return 0; // the held file closes with the process
+}
+
 } // namespace
 
 // link KEY TARGET: a registry link at HKEY_LOCAL_MACHINE\KEY to the key
@@ -161,10 +180,10 @@ int make_link(char** argv) {
 int main(int argc, char** argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc >= 6 && strcmp(argv[1], "launch") == 0) return launch(argc, argv);
-    if (argc == 4 && strcmp(argv[1], "time") == 0) return time_run(argv);
     if (argc == 4 && strcmp(argv[1], "link") == 0) return make_link(argv);
+    if (argc == 6 && strcmp(argv[1], "together") == 0) return together(argv);
     fprintf(stderr, "usage: box_driver launch EXE HEXCMD TIMEOUT_MS HOLD ANSWER...\n"
-                    "       box_driver time EXE HEXCMD\n"
-                    "       box_driver link KEY TARGET\n");
+                    "       box_driver link KEY TARGET\n"
+                    "       box_driver together N HOLD EXE HEXCMD\n");
     return 1;
 }

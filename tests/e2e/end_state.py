@@ -87,7 +87,11 @@ def file_problems(fx, prefix, before, after):
             want = fx.becomes.get(where_name.lower(), data)
             have = path.read_bytes()
             if have != want:
-                problems.append(f"file {where_name}: holds {have!r}, expected {want!r}")
+                at = next((i for i, (h, w) in enumerate(zip(have, want)) if h != w),
+                          min(len(have), len(want)))
+                problems.append(f"file {where_name}: {len(have)} bytes, expected {len(want)};"
+                                f" from byte {at} it holds {have[at:at + 80]!r},"
+                                f" expected {want[at:at + 80]!r}")
     for rel, state in before.items():
         if rel in seeded:
             continue
@@ -101,19 +105,23 @@ def file_problems(fx, prefix, before, after):
     return problems
 
 
-def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unchanged=False):
-    """Seeds, runs the exe (or `action`), and returns the problems found.
-    With `unchanged`, the whole machine must stay as seeded."""
+def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unchanged=False,
+                 kept=()):
+    """Seeds, runs the exe as many times as the fixture's copies, one after
+    another (or `action`), and returns the problems found. With `unchanged`,
+    the whole machine must stay as seeded; the files `kept` must."""
     fx = fixtures.load(name)
     if unchanged:
         fx.gone_keys, fx.gone_values, fx.gone_files, fx.becomes = set(), set(), set(), {}
+    for where_name in kept:
+        fx.becomes.pop(where_name.lower())
     prefix = wine_prefix.fresh_prefix(cache, mode, work / f"{name}-{mode}")
     prefix.env.update(wine_prefix.locale_env(fx.codec, work))
     seed(prefix, fx, work, exe.parent)
     reg0, files0 = snapshot(prefix)
     if action is None:
-        result = prefix.wine(str(exe), *command, check=False)
-        exit_problems = [] if result.returncode == 0 else [f"exit code {result.returncode}"]
+        codes = [prefix.wine(str(exe), *command, check=False).returncode for _ in range(fx.copies)]
+        exit_problems = [f"exit code {code}" for code in codes if code != 0]
     else:
         exit_problems = action(prefix)
     prefix.settle()
@@ -123,3 +131,30 @@ def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unc
     if not problems:
         shutil.rmtree(prefix.path.parent, ignore_errors=True)
     return problems
+
+
+
+def together(prefix, exe, copies, hold="-"):
+    """Starts `copies` silent copies at once with box_driver.exe, which holds
+    the file `hold` open meanwhile; the problems with their exits."""
+    out = prefix.wine(str(exe.parent / "box_driver.exe"), "together", str(copies), hold,
+                      "Z:" + str(exe.resolve()).replace("/", "\\"), b"talvexun.exe /s".hex(),
+                      timeout=300, check=False).stdout.split()
+    return [] if out[2::4] == [b"EXIT"] * copies and out[3::4] == [b"0"] * copies else [out]
+
+
+def copies_together(name, exe, cache, work, rounds=20):
+    """The fixture's copies started together, `rounds` times, in NT mode: each
+    time they must end as the same runs one after another do."""
+    copies = fixtures.load(name).copies
+    found = [run_scenario(name, "nt", exe, cache, work, action=lambda p: together(p, exe, copies))
+             for _ in range(rounds)]
+    failed = [f"round {r + 1}: {p}" for r, problems in enumerate(found) for p in problems[:3]]
+    return [f"{sum(map(bool, found))} of {rounds} rounds failed"] + failed if failed else []
+
+
+def held_file(name, exe, cache, work, where_name="C\\autoexec.bat"):
+    """One copy while another program holds a start-up file open: that file
+    stays as it was, the rest is cleaned, and the copy ends."""
+    return run_scenario(name, "nt", exe, cache, work, kept=[where_name], action=lambda prefix:
+                        together(prefix, exe, 1, where_name.replace("C", "C:", 1)))

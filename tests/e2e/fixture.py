@@ -44,6 +44,7 @@ class Fixture:
     codec: str = "cp1252"                         # the ANSI code page's
     wide_keys: list = field(default_factory=list)  # key paths named in UTF-16
     gone_without_links: set = field(default_factory=set)  # folded; simulated only
+    copies: int = 1                               # copies of the program started together
     values: list = field(default_factory=list)    # (key, name, type, bytes)
     files: list = field(default_factory=list)     # (where\name, bytes, read_only)
     gone_keys: set = field(default_factory=set)   # folded key paths
@@ -128,6 +129,10 @@ def parse(name, lines):
             fixture.modes = set(rest.split(" "))
             if not fixture.modes <= {"win95", "nt"}:
                 raise ValueError(f"{name}: unknown mode in {line!r}")
+        elif verb == "copies":
+            if not re.fullmatch(r"[1-9][0-9]?", rest):
+                raise ValueError(f"{name}: bad count in {line!r}")
+            fixture.copies = int(rest)
         elif verb == "sz":
             fixture.values.append((parts[0], parts[1], "sz", unescape(parts[2], fixture.codec)))
         elif verb == "bin":

@@ -32,6 +32,11 @@ def main():
             tests.append((f"end-state {name} {mode}",
                           lambda n=name, m=mode: end_state.run_scenario(n, m, exe, args.cache,
                                                                         work)))
+            if mode == "nt" and fixture.load(name).copies > 1:
+                tests.append((f"copies together {name} {mode}", lambda n=name:
+                              end_state.copies_together(n, exe, args.cache, work)))
+                tests.append((f"copies beside a held file {name} {mode}", lambda n=name:
+                              end_state.held_file(n, exe, args.cache, work)))
     import boxes  # noqa: E402  (needs Xvfb, started lazily)
     tests += boxes.tests(Path(args.bin), args.cache, work, args.shots)
 

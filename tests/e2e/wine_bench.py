@@ -20,7 +20,7 @@ import wine_prefix  # noqa: E402
 
 def timed(prefix, bin_dir, exe):
     """Seconds from the creation of the exe's process to its exit."""
-    out = prefix.wine(str(bin_dir / "box_driver.exe"), "time",
+    out = prefix.wine(str(bin_dir / "box_driver.exe"), "together", "1", "-",
                       boxes.windows_path(bin_dir / exe), f"{exe} /s".encode().hex()).stdout
     words = out.decode("ascii", "replace").split()
     if words[:1] != ["TIME"] or words[2:4] != ["EXIT", "0"]:

@@ -4,6 +4,7 @@
 // tests seed a real prefix from, read as tests/e2e/fixture.py reads them.
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <istream>
 #include <map>
@@ -28,6 +29,7 @@ struct Fixture {
     std::vector<std::pair<std::string, std::string>> links; // path, target
     std::set<std::string> modes; // where it runs: win95, nt; empty for both
     unsigned codepage = 1252;
+    unsigned copies = 1; // started together under Wine, one after another here
     std::vector<Value> values;
     std::vector<SeededFile> files;
     std::set<std::string> gone_keys, gone_values, gone_files; // folded
@@ -174,6 +176,12 @@ inline Fixture load_lines(std::istream& in) {
                 if (mode != "win95" && mode != "nt") error("unknown mode");
                 f.modes.insert(mode);
             }
+        } else if (verb == "copies") {
+            if (rest.empty() || rest.size() > 2 || rest[0] == '0' ||
+                !std::all_of(rest.begin(), rest.end(), ::isdigit)) {
+                error("bad count");
+            }
+            f.copies = static_cast<unsigned>(std::atoi(rest.c_str()));
         } else if (value) {
             if (!(verb == "sz" ? unescape(part[2], data) : unhex(part[2], data)))
                 error("bad bytes");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -14,14 +15,16 @@
 namespace talvex {
 namespace {
 
-std::unique_ptr<SimulatedMachine> silent_run(const fixture::Fixture& f, Family family,
-                                             SimulatedMachine::CallFault fault = {}) {
+std::unique_ptr<SimulatedMachine> silent_run(
+    const fixture::Fixture& f, Family family, SimulatedMachine::CallFault fault = {},
+    const std::function<void(SimulatedMachine&)>& prepare = [](SimulatedMachine&) {}) {
     auto machine = std::make_unique<SimulatedMachine>();
+    prepare(*machine);
     machine->family = family;
     machine->command_line_text = "talvexun.exe /s";
     machine->fault = fault;
     fixture::seed(*machine, f);
-    uninstall_run(*machine);
+    for (unsigned copy = 0; copy < f.copies; ++copy) uninstall_run(*machine);
     return machine;
 }
 
@@ -64,33 +67,62 @@ std::vector<ScenarioCase> all_scenarios() {
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureScenario, ::testing::ValuesIn(all_scenarios()),
                          CaseName());
 
-class FaultSweep : public ::testing::TestWithParam<std::tuple<Family, bool>> {};
+// What happens at one call of the run.
+enum Event { kFailsOnce, kFailsFromThenOn, kOtherProgramAppends };
+const char* const kEventNames[] = {"Once", "FromThenOn", "OtherProgram"};
+const char* const kStartupFiles[] = {"C\\config.sys", "C\\autoexec.bat", "WINDIR\\dosstart.bat"};
+const std::string kOtherLine = "SET OTHER=1";
+
+class FaultSweep : public ::testing::TestWithParam<std::tuple<Family, Event>> {};
 
 // Every call of a silent run on the full installation fails in turn, once or
-// from then on, as a disk, a registry or a whole machine may fail. Whatever
-// fails, the run ends with exit code 0 and reaches nothing outside the card.
+// from then on, as a disk, a registry or a whole machine may fail; or, before
+// it, another program adds a line to each start-up file where its open
+// succeeds. Whatever happens, the run ends with exit code 0 and reaches
+// nothing outside the card; the other program's line is there once, whole.
 TEST_P(FaultSweep, NothingOutsideTheCardIsLostAndEveryFileIsWhole) {
-    const auto [family, from_then_on] = GetParam();
+    const auto [family, event] = GetParam();
+    const bool other = event == kOtherProgramAppends, from_then_on = event == kFailsFromThenOn;
     const fixture::Fixture f = fixture::load("full");
     const unsigned calls = silent_run(f, family)->calls();
     ASSERT_GT(calls, 0u);
     for (unsigned nth = 1; nth <= calls && !HasFailure(); ++nth) {
-        SCOPED_TRACE("call " + std::to_string(nth) + " fails");
-        const auto machine = silent_run(f, family, {nth, from_then_on});
+        SCOPED_TRACE("call " + std::to_string(nth) + (other ? ": the other program" : " fails"));
+        std::set<std::string> added;
+        const auto machine =
+            silent_run(f, family, {other ? 0 : nth, from_then_on}, [&](SimulatedMachine& m) {
+                m.before_call_nth = other ? nth : 0;
+                m.before_call = [&m, &added] {
+                    for (const char* where : kStartupFiles) {
+                        if (m.other_program_appends(fixture::place(where), kOtherLine + "\n"))
+                            added.insert(where);
+                    }
+                };
+            });
         EXPECT_EQ(machine->exit_code, 0u);
-        EXPECT_EQ(fixture::differences(*machine, f, true, from_then_on),
+        // A rewrite gives the line CR-LF; taken out, what is left is compared.
+        for (const char* where : kStartupFiles) {
+            std::string bytes = machine->file_bytes(fixture::place(where));
+            const size_t at = bytes.find(kOtherLine), end = at + kOtherLine.size();
+            EXPECT_EQ(at != std::string::npos, added.count(where) != 0) << where << ": " << bytes;
+            if (at == std::string::npos) continue;
+            const size_t line_end = bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+            EXPECT_EQ(bytes.substr(end + line_end - 1, 1), "\n") << where << ": " << bytes;
+            EXPECT_EQ(bytes.find(kOtherLine, end), std::string::npos) << where << ": " << bytes;
+            machine->add_file(fixture::place(where), bytes.erase(at, end + line_end - at));
+        }
+        EXPECT_EQ(fixture::differences(*machine, f, !other, from_then_on),
                   std::vector<std::string>());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, FaultSweep,
-                         ::testing::Combine(::testing::Values(Family::Windows95, Family::Wine9x,
-                                                              Family::Nt),
-                                            ::testing::Bool()),
-                         [](const auto& info) {
-                             return family_name(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) ? "FromThenOn" : "Once");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Families, FaultSweep,
+    ::testing::Combine(::testing::Values(Family::Windows95, Family::Wine9x, Family::Nt),
+                       ::testing::Values(kFailsOnce, kFailsFromThenOn, kOtherProgramAppends)),
+    [](const auto& info) {
+        return family_name(std::get<0>(info.param)) + kEventNames[std::get<1>(info.param)];
+    });
 
 // Each case of tests/e2e/fixture_format_cases.txt, which the Python reader
 // (tests/e2e/fixture.py) runs too.

@@ -32,8 +32,8 @@ TEST_P(RemoveLine, RewritesTheFileWithoutTheLine) {
         EXPECT_TRUE(machine.has_file(kPath));
         EXPECT_EQ(machine.file_bytes(kPath), c.after);
         EXPECT_EQ(machine.open_handles(), 0u);
-        // A file without the token is never opened for writing.
-        EXPECT_EQ(lines_starting_with(machine.trace, {"OpenRewrite"}).size(),
+        // A file without the token is never written.
+        EXPECT_EQ(lines_starting_with(machine.trace, {"Write"}).size(),
                   c.before == c.after ? 0u : 1u);
     }
 }
@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RemoveLineFiles, FileThatDoesNotOpenIsNeitherReadNorClosedNorCreated) {
     SimulatedMachine machine;
     remove_line_containing(machine, kPath, "cs4232c");
-    EXPECT_EQ(machine.trace, std::vector<std::string>{"OpenRead c:\\config.sys -> failed"});
+    EXPECT_EQ(machine.trace, std::vector<std::string>{"OpenEdit c:\\config.sys -> failed"});
     EXPECT_FALSE(machine.has_file(kPath));
 }
 

@@ -13,7 +13,7 @@ namespace talvex {
 namespace {
 
 std::vector<std::string> opened_for_reading(const SimulatedMachine& machine) {
-    return call_arguments(machine.trace, "OpenRead");
+    return call_arguments(machine.trace, "OpenEdit");
 }
 
 // Every case variant of a token: fewer capitals first, then by the positions
@@ -69,8 +69,8 @@ TEST(StartupFilePurge, EachFileIsSearchedForEveryVariantInOrder) {
     std::vector<std::string> removed;
     std::string path;
     for (const std::string& call :
-         without_outcome(lines_starting_with(machine.trace, {"OpenRewrite ", "Write "}))) {
-        if (call.rfind("OpenRewrite ", 0) == 0) {
+         without_outcome(lines_starting_with(machine.trace, {"OpenEdit ", "Write "}))) {
+        if (call.rfind("OpenEdit ", 0) == 0) {
             path = call.substr(call.find(' ') + 1);
             continue;
         }
@@ -82,7 +82,7 @@ TEST(StartupFilePurge, EachFileIsSearchedForEveryVariantInOrder) {
     EXPECT_EQ(opened_for_reading(machine), reads) << "every call reads its file afresh";
     for (const auto& target : kTargets) EXPECT_EQ(machine.file_bytes(target.first), "REM\r\n");
     // One directory query, between the last autoexec.bat and the first dosstart.bat call.
-    const auto around = lines_starting_with(machine.trace, {"Get", "OpenRead c:\\autoexec"});
+    const auto around = lines_starting_with(machine.trace, {"Get", "OpenEdit c:\\autoexec"});
     EXPECT_EQ(around.back(), "GetWindowsDirectoryA 20");
     EXPECT_EQ(lines_starting_with(around, {"Get"}).size(), 1u);
 }

@@ -18,6 +18,7 @@ struct FlowCase {
     std::vector<int> answers;
     bool cleans;
     int boxes;
+    unsigned failing_call = 0;
 };
 
 class RunFlow : public ::testing::TestWithParam<FlowCase> {};
@@ -28,6 +29,7 @@ TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
     machine.command_line_text = c.command_line;
     machine.language = 0x0407;
     machine.box_answers.assign(c.answers.begin(), c.answers.end());
+    machine.fault = {c.failing_call};
     fixture::seed(machine, fixture::load("full"));
     const std::string config_sys = machine.file_bytes("C:\\config.sys");
 
@@ -52,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FlowCase{"AnswerNo", "talvexun.exe", {kNo}, false, 1},
                       FlowCase{"AnswerYes", "talvexun.exe", {kYes}, true, 2},
                       FlowCase{"BoxCannotBeShown", "talvexun.exe", {0, kYes}, true, 2},
-                      FlowCase{"SilentWithAnyTail", "talvexun.exe x", {kNo}, true, 0}),
+                      FlowCase{"SilentWithAnyTail", "talvexun.exe x", {kNo}, true, 0},
+                      FlowCase{"NoMutexCanBeMade", "talvexun.exe x", {}, true, 0, 1}),
     CaseName());
 
 TEST(RunFlow, BoxesCarryTheChosenTextsStylesAndLanguage) {
@@ -70,7 +73,7 @@ TEST(RunFlow, BoxesCarryTheChosenTextsStylesAndLanguage) {
 }
 
 // The first of each phase's own calls, from the golden files, in the order
-// the phases must come.
+// the phases must come; the mutex held around them all.
 TEST(RunFlow, PhasesRunInOrder) {
     const auto first = [](const std::string& golden_file, const std::string& call,
                           bool in_inf_folder = false) {
@@ -79,16 +82,23 @@ TEST(RunFlow, PhasesRunInOrder) {
         }
         return std::string("(none in ") + golden_file + ")";
     };
-    const std::vector<std::string> firsts = {first("registry_full.txt", "RegOpenKeyExA"),
+    const std::string kStartup = "startup_files_full.txt";
+    const std::vector<std::string> firsts = {first(kStartup, "WaitForSingleObject"),
+                                             first("registry_full.txt", "RegOpenKeyExA"),
                                              first("driver_files_full.txt", "DeleteFileA", true),
                                              first("registry_full.txt", "RegDeleteKeyA"),
                                              first("driver_files_full.txt", "DeleteFileA"),
-                                             "OpenRead c:\\config.sys",
+                                             first(kStartup, "OpenEdit"),
+                                             first(kStartup, "ReleaseMutex"),
                                              "ExitProcess 0"};
     SimulatedMachine machine;
     machine.command_line_text = "talvexun.exe -silent";
     fixture::seed(machine, fixture::load("full"));
     uninstall_run(machine);
+    expect_golden(kStartup,
+                  lines_starting_with(machine.trace, {"CreateMutexA", "WaitFor", "OpenEdit", "Read",
+                                                      "Rewind", "Write", "SetEnd", "Flush", "Close",
+                                                      "ReleaseMutex", "ExitProcess"}));
     size_t at = 0;
     for (const std::string& call : firsts) {
         while (at < machine.trace.size() && machine.trace[at].rfind(call, 0) != 0) ++at;

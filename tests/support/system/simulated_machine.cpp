@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "system/key_tree_deletion.h"
@@ -29,6 +30,12 @@ std::string hex(uint32_t value) {
 std::string parent_of(const std::string& path) {
     const size_t cut = path.rfind('\\');
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+[[noreturn]] void not_open(const char* call, uintptr_t handle) {
+    std::fprintf(stderr, "%s through handle 0x%lX, which is not open\n", call,
+                 static_cast<unsigned long>(handle));
+    std::abort();
 }
 
 bool is_below(const std::string& folded, const std::string& folded_parent) {
@@ -61,7 +68,7 @@ void SimulatedMachine::record(const std::string& line) {
 }
 
 bool SimulatedMachine::fails() {
-    ++calls_;
+    if (++calls_ == before_call_nth && before_call) before_call();
     return fault.nth != 0 && (calls_ == fault.nth || (fault.from_then_on && calls_ > fault.nth));
 }
 
@@ -382,73 +389,122 @@ bool SimulatedMachine::delete_file(const char* path) {
     return deleted;
 }
 
-// A read-only file opens for reading, not for rewriting.
-FileHandle SimulatedMachine::open_file(const char* path, bool rewrite) {
+// Each side's access must lie in the other's share, as Windows checks it.
+bool SimulatedMachine::shared(const std::string& folded, uint32_t access, uint32_t share) const {
+    const auto allows = [](uint32_t access, uint32_t share) {
+        return !((access & win::kGenericRead) && !(share & win::kFileShareRead)) &&
+               !((access & win::kGenericWrite) && !(share & win::kFileShareWrite));
+    };
+    for (const auto& [handle, open] : open_files_) {
+        if (open.path == folded && !(allows(access, open.share) && allows(open.access, share)))
+            return false;
+    }
+    return true;
+}
+
+bool SimulatedMachine::other_program_appends(const std::string& path, const std::string& line) {
     auto found = files_.find(fold_name(path));
-    const bool opens = !fails() && found != files_.end() && !(rewrite && found->second.read_only);
-    record((rewrite ? "OpenRewrite " : "OpenRead ") + std::string(path) +
-           (opens ? " -> open" : " -> failed"));
-    if (!opens) return 0;
-    open_files_[next_handle_] = OpenFile{found->first, 0, rewrite};
+    if (found == files_.end() || !shared(found->first, win::kGenericRead | win::kGenericWrite,
+                                         win::kFileShareRead | win::kFileShareWrite)) {
+        return false;
+    }
+    std::string& bytes = found->second.bytes;
+    bytes.insert(std::min(bytes.find('\x1A'), bytes.size()), line);
+    return true;
+}
+
+// A read-only file does not open for writing.
+FileHandle SimulatedMachine::file_open_edit(const char* path) {
+    auto found = files_.find(fold_name(path));
+    const uint32_t access = win::kGenericRead | win::kGenericWrite;
+    const bool opens = !fails() && found != files_.end() && !found->second.read_only;
+    const bool conflicts = opens && !shared(found->first, access, win::kFileShareRead);
+    record("OpenEdit " + std::string(path) +
+           (conflicts ? " -> failed " + std::to_string(win::kErrorSharingViolation)
+            : opens   ? " -> open"
+                      : " -> failed"));
+    if (!opens || conflicts) return 0;
+    open_files_[next_handle_] = OpenFile{found->first, 0, access, win::kFileShareRead};
     return next_handle_++;
 }
 
-int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t count) {
+SimulatedMachine::OpenFile& SimulatedMachine::open_file(FileHandle file, const char* call) {
     auto open = open_files_.find(file);
+    if (open == open_files_.end()) not_open(call, file);
+    return open->second;
+}
+
+int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t count) {
+    OpenFile& open = open_file(file, "Read");
     int32_t got = -1;
-    if (!fails() && open != open_files_.end() && files_.count(open->second.path) != 0) {
-        const std::string& bytes = files_[open->second.path].bytes;
-        const size_t left = bytes.size() - std::min(bytes.size(), open->second.position);
+    if (!fails()) {
+        const std::string& bytes = files_[open.path].bytes;
+        const size_t left = bytes.size() - std::min(bytes.size(), open.position);
         const uint32_t asked = read_limit != 0 ? std::min(count, read_limit) : count;
         got = static_cast<int32_t>(std::min<size_t>(left, asked));
-        std::memcpy(buffer, bytes.data() + open->second.position, got);
-        open->second.position += got;
+        std::memcpy(buffer, bytes.data() + open.position, got);
+        open.position += got;
     }
     record("Read " + std::to_string(count) + " -> " + std::to_string(got));
     return got;
 }
 
 uint32_t SimulatedMachine::file_write(FileHandle file, const void* data, uint32_t count) {
-    auto open = open_files_.find(file);
-    uint32_t written = 0;
+    OpenFile& open = open_file(file, "Write");
     const bool failed = fails();
-    if (open != open_files_.end() && open->second.writable) {
-        // A write that fails may have written part of its bytes first.
-        const uint32_t reached = failed ? count / 2 : count;
-        std::string& bytes = files_[open->second.path].bytes;
-        const size_t at = open->second.position;
-        if (bytes.size() < at + reached) bytes.resize(at + reached);
-        bytes.replace(at, reached, static_cast<const char*>(data), reached);
-        open->second.position += reached;
-        written = failed ? 0 : reached;
-    }
+    // A write that fails may have written part of its bytes first.
+    const uint32_t reached = failed ? count / 2 : count;
+    std::string& bytes = files_[open.path].bytes;
+    if (bytes.size() < open.position + reached) bytes.resize(open.position + reached);
+    bytes.replace(open.position, reached, static_cast<const char*>(data), reached);
+    open.position += reached;
+    const uint32_t written = failed ? 0 : reached;
     record("Write " + std::to_string(count) + " -> " + std::to_string(written));
     return written;
 }
 
 bool SimulatedMachine::file_rewind(FileHandle file) {
-    auto open = open_files_.find(file);
-    const bool done = !fails() && open != open_files_.end();
-    if (done) open->second.position = 0;
+    OpenFile& open = open_file(file, "Rewind");
+    const bool done = !fails();
+    if (done) open.position = 0;
     record(done ? "Rewind" : "Rewind -> failed");
     return done;
 }
 
 bool SimulatedMachine::file_set_end(FileHandle file) {
-    auto open = open_files_.find(file);
-    const bool done = !fails() && open != open_files_.end() && open->second.writable;
-    if (done) files_[open->second.path].bytes.resize(open->second.position);
-    record(done ? "SetEnd " + std::to_string(open->second.position) : "SetEnd -> failed");
+    OpenFile& open = open_file(file, "SetEnd");
+    const bool done = !fails();
+    if (done) files_[open.path].bytes.resize(open.position);
+    record(done ? "SetEnd " + std::to_string(open.position) : "SetEnd -> failed");
     return done;
 }
 
 void SimulatedMachine::file_flush(FileHandle file) {
-    record(!fails() && open_files_.count(file) != 0 ? "Flush" : "Flush -> failed");
+    open_file(file, "Flush");
+    record(fails() ? "Flush -> failed" : "Flush");
 }
 
 void SimulatedMachine::file_close(FileHandle file) {
+    open_file(file, "Close");
     record(fails() ? "Close -> failed" : "Close");
     open_files_.erase(file);
+}
+
+MutexHandle SimulatedMachine::mutex_create(const char* name) {
+    const bool made = !fails();
+    record("CreateMutexA " + std::string(name) + (made ? " -> made" : " -> failed"));
+    return made ? (mutex_ = next_handle_++) : 0;
+}
+
+void SimulatedMachine::mutex_wait(MutexHandle mutex) {
+    if (mutex == 0 || mutex != mutex_) not_open("WaitForSingleObject", mutex);
+    record("WaitForSingleObject INFINITE");
+}
+
+void SimulatedMachine::mutex_release(MutexHandle mutex) {
+    if (mutex == 0 || mutex != mutex_) not_open("ReleaseMutex", mutex);
+    record("ReleaseMutex");
+    mutex_ = 0;
 }
 
 void SimulatedMachine::exit_process(uint32_t code) {

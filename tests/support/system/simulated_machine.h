@@ -6,6 +6,7 @@
 // record of every call in order. Names compare without regard to case.
 #include <bitset>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
+// Windows' access and share flags, and its answer to an open they refuse.
+constexpr uint32_t kGenericRead = 0x80000000, kGenericWrite = 0x40000000;
+constexpr uint32_t kFileShareRead = 1, kFileShareWrite = 2;
+constexpr long kErrorSharingViolation = 32;
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegLink = 6;
@@ -76,6 +81,9 @@ class SimulatedMachine final : public SystemServices {
     bool directory_fails = false; // both directory queries fail and return 0
     uint32_t read_limit = 0;      // a read delivers at most this many bytes; 0: all asked
     CallFault fault;
+    // Another program's turn, run before the nth call that can fail.
+    std::function<void()> before_call;
+    unsigned before_call_nth = 0;
 
     void add_key(const std::string& path);
     void set_value(const std::string& key, const std::string& name, uint32_t type,
@@ -91,6 +99,10 @@ class SimulatedMachine final : public SystemServices {
     // backslash, as its best-fit mapping does.
     void add_link(const std::string& path, const std::string& target);
     void add_file(const std::string& path, const std::string& bytes, bool read_only = false);
+    // Another program opens the file for writing, sharing both ways, and adds
+    // `line` at the end of its text (before a Ctrl-Z); false where the open
+    // fails as it would on Windows.
+    bool other_program_appends(const std::string& path, const std::string& line);
 
     // Looking at the result.
     bool has_key(const std::string& path) const;
@@ -103,7 +115,7 @@ class SimulatedMachine final : public SystemServices {
     bool exited = false;                      // by ExitProcess, or by a crash
     uint32_t exit_code = 0xFFFFFFFF;
     unsigned open_handles() const {
-        return static_cast<unsigned>(open_keys_.size() + open_files_.size());
+        return static_cast<unsigned>(open_keys_.size() + open_files_.size() + (mutex_ != 0));
     }
 
     // SystemServices.
@@ -121,14 +133,17 @@ class SimulatedMachine final : public SystemServices {
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
     bool delete_file(const char* path) override;
-    FileHandle file_open_read(const char* path) override { return open_file(path, false); }
+    FileHandle file_open_edit(const char* path) override;
     int32_t file_read(FileHandle file, void* buffer, uint32_t count) override;
-    FileHandle file_open_rewrite(const char* path) override { return open_file(path, true); }
     uint32_t file_write(FileHandle file, const void* data, uint32_t count) override;
     bool file_rewind(FileHandle file) override;
     bool file_set_end(FileHandle file) override;
     void file_flush(FileHandle file) override;
     void file_close(FileHandle file) override;
+    // Recorded only: one copy runs here, and the real mutex is proven under Wine.
+    MutexHandle mutex_create(const char* name) override;
+    void mutex_wait(MutexHandle mutex) override;
+    void mutex_release(MutexHandle mutex) override;
     void exit_process(uint32_t code) override;
 
     // The raw calls behind reg_delete_key, for the depth-first deletion: a
@@ -144,10 +159,13 @@ class SimulatedMachine final : public SystemServices {
     struct OpenFile {
         std::string path;
         size_t position = 0;
-        bool writable = false;
+        uint32_t access = 0, share = 0;
     };
     void record(const std::string& line);
-    FileHandle open_file(const char* path, bool rewrite);
+    // The open file, or the end of the test: Windows would act on whatever
+    // the handle happened to name.
+    OpenFile& open_file(FileHandle file, const char* call);
+    bool shared(const std::string& folded, uint32_t access, uint32_t share) const;
     bool fails();
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
@@ -161,6 +179,7 @@ class SimulatedMachine final : public SystemServices {
     std::map<std::string, File> files_;
     std::map<RegKey, std::string> open_keys_;
     std::map<FileHandle, OpenFile> open_files_;
+    MutexHandle mutex_ = 0;
     uintptr_t next_handle_ = 0x100;
     unsigned calls_ = 0;
 };
