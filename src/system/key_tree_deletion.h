@@ -84,6 +84,15 @@ template <class Raw> bool delete_sub_keys(Raw& raw, RegKey key, unsigned depth) 
     }
 }
 
+// Deletes the sub-keys of the open `key` (named `name` below `parent`),
+// closes it, and deletes it once none is left.
+template <class Raw>
+long empty_then_delete(Raw& raw, RegKey parent, const char* name, RegKey key, unsigned depth) {
+    const bool emptied = delete_sub_keys(raw, key, depth + 1);
+    raw.close_key(key);
+    return emptied ? raw.delete_key(parent, name) : kErrorAccessDenied;
+}
+
 // Where the option is refused and a plain open succeeds, the system knows no
 // links: one call, as Windows 95 deletes a whole tree, and depth first should
 // that be refused.
@@ -97,9 +106,7 @@ long delete_without_links(Raw& raw, RegKey parent, const char* name, unsigned de
     if (deleted == kErrorSuccess || raw.open_key(parent, name, 0, &key) != kErrorSuccess) {
         return deleted;
     }
-    const bool emptied = delete_sub_keys(raw, key, depth + 1);
-    raw.close_key(key);
-    return emptied ? raw.delete_key(parent, name) : kErrorAccessDenied;
+    return empty_then_delete(raw, parent, name, key, depth);
 }
 
 // Deletes a key below an open parent (0: HKEY_LOCAL_MACHINE) with everything
@@ -110,9 +117,7 @@ template <class Raw> long delete_tree(Raw& raw, RegKey parent, const char* name,
     if (kind == KeyKind::Missing) return kErrorFileNotFound;
     if (kind == KeyKind::NoLinks) return delete_without_links(raw, parent, name, depth);
     if (kind == KeyKind::Stays) return kErrorAccessDenied;
-    const bool emptied = delete_sub_keys(raw, key, depth + 1);
-    raw.close_key(key);
-    return emptied ? raw.delete_key(parent, name) : kErrorAccessDenied;
+    return empty_then_delete(raw, parent, name, key, depth);
 }
 
 template <class Raw> long delete_key_tree(Raw& raw, const char* sub_key) {

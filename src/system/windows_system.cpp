@@ -14,14 +14,6 @@ HANDLE as_handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-// Sharing reading only: no one writes between our read and our rewrite, and
-// no one tears what we read.
-FileHandle open_for_edit(const char* path) {
-    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(file);
-}
-
 HKEY parent_key(RegKey parent) {
     return parent == 0 ? HKEY_LOCAL_MACHINE : as_hkey(parent);
 }
@@ -116,8 +108,12 @@ bool WindowsSystem::delete_file(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
+// Sharing reading only: no one writes between our read and our rewrite, and
+// no one tears what we read.
 FileHandle WindowsSystem::file_open_edit(const char* path) {
-    return open_for_edit(path);
+    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(file);
 }
 
 int32_t WindowsSystem::file_read(FileHandle file, void* buffer, uint32_t count) {
