@@ -24,17 +24,18 @@ void uninstall_run(SystemServices& sys) {
 
     // One copy cleans at a time: a copy started beside another waits here
     // until the other is done, then finds nothing left to do. Held for the
-    // clean-up only, so no copy waits for a person; where no mutex can be
+    // clean-up only, so no copy waits for a person. The wait is bounded, as
+    // another program may hold the name: after it, or where no mutex can be
     // made, the run goes on without one.
     const MutexHandle clean_up = sys.mutex_create(kCleanUpMutex);
-    if (clean_up != 0) sys.mutex_wait(clean_up);
+    const bool owned = clean_up != 0 && sys.mutex_wait(clean_up, kCleanUpWaitMilliseconds);
     DeviceTable table = {};
     discover_device_instances(sys, table);
     remove_inf_files(sys, table, kFirstInfPassCapacity);
     remove_registry_entries(sys, table);
     remove_driver_files(sys, table);
     purge_startup_files(sys);
-    if (clean_up != 0) sys.mutex_release(clean_up);
+    if (clean_up != 0) sys.mutex_close(clean_up, owned);
 
     if (mode == RunMode::Interactive) {
         sys.message_box_ex(messages.completion, kCaption, kCompletionStyle, messages.language_id);

@@ -42,11 +42,12 @@ class SystemServices {
     virtual bool delete_file(const char* path) = 0;
 
     // Raw byte access; the text-mode rules are the logic's own. Opens an
-    // existing file for reading and writing at offset 0, never creating it and
-    // not truncating it, so that a failed write can be undone. While it is
-    // open others may read the file but not write it, and the open fails
+    // existing disk file for reading and writing at offset 0, never creating
+    // it and not truncating it, so that a failed write can be undone. While it
+    // is open others may read the file but not write it, and the open fails
     // where another handle already denies this one (a writer, or a reader
-    // that shares only reading).
+    // that shares only reading). It fails too for what is not a disk file (a
+    // pipe, a device), whose read might never return.
     virtual FileHandle file_open_edit(const char* path) = 0;
     // Bytes read, 0 at the end, -1 on failure. A read may deliver fewer bytes
     // than asked before the end, as ReadFile may.
@@ -62,11 +63,11 @@ class SystemServices {
 
     // A named mutex shared by every copy of the program, not yet owned.
     virtual MutexHandle mutex_create(const char* name) = 0;
-    // Waits without end until this copy owns the mutex; also when a copy that
-    // owned it ended without releasing it.
-    virtual void mutex_wait(MutexHandle mutex) = 0;
-    // Releases the mutex and closes it.
-    virtual void mutex_release(MutexHandle mutex) = 0;
+    // Waits at most `milliseconds`; true when this copy then owns the mutex,
+    // also when a copy that owned it ended without releasing it.
+    virtual bool mutex_wait(MutexHandle mutex, uint32_t milliseconds) = 0;
+    // Releases the mutex where this copy owns it, and closes it.
+    virtual void mutex_close(MutexHandle mutex, bool owned) = 0;
 
     // Does not return on Windows; the simulated machine records it and returns.
     virtual void exit_process(uint32_t code) = 0;

@@ -29,12 +29,8 @@ struct RawRegistry {
         *key = result == ERROR_SUCCESS ? reinterpret_cast<RegKey>(opened) : 0;
         return result;
     }
-    long query_type(RegKey key, const char* value, uint32_t* type) {
-        DWORD found = 0;
-        const long result =
-            RegQueryValueExA(as_hkey(key), value, nullptr, &found, nullptr, nullptr);
-        *type = found;
-        return result;
+    long query_value(RegKey key, const char* value) {
+        return RegQueryValueExA(as_hkey(key), value, nullptr, nullptr, nullptr, nullptr);
     }
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
         DWORD size = *length;
@@ -89,7 +85,7 @@ void WindowsSystem::reg_close_key(RegKey key) {
 
 long WindowsSystem::reg_delete_key(const char* sub_key) {
     RawRegistry raw;
-    return delete_key_tree(raw, sub_key);
+    return delete_key_tree(raw, link_rule_, sub_key);
 }
 
 long WindowsSystem::reg_delete_value(RegKey key, const char* name) {
@@ -109,11 +105,17 @@ bool WindowsSystem::delete_file(const char* path) {
 }
 
 // Sharing reading only: no one writes between our read and our rewrite, and
-// no one tears what we read.
+// no one tears what we read. A pipe or a device (Wine may map a start-up file
+// to a Unix pipe) is no start-up file, and its read might never return.
 FileHandle WindowsSystem::file_open_edit(const char* path) {
     const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(file);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return 0;
+    }
+    return reinterpret_cast<FileHandle>(file);
 }
 
 int32_t WindowsSystem::file_read(FileHandle file, void* buffer, uint32_t count) {
@@ -149,12 +151,13 @@ MutexHandle WindowsSystem::mutex_create(const char* name) {
     return reinterpret_cast<MutexHandle>(CreateMutexA(nullptr, FALSE, name));
 }
 
-void WindowsSystem::mutex_wait(MutexHandle mutex) {
-    WaitForSingleObject(as_handle(mutex), INFINITE);
+bool WindowsSystem::mutex_wait(MutexHandle mutex, uint32_t milliseconds) {
+    const DWORD waited = WaitForSingleObject(as_handle(mutex), milliseconds);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
-void WindowsSystem::mutex_release(MutexHandle mutex) {
-    ReleaseMutex(as_handle(mutex));
+void WindowsSystem::mutex_close(MutexHandle mutex, bool owned) {
+    if (owned) ReleaseMutex(as_handle(mutex));
     CloseHandle(as_handle(mutex));
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "system/key_tree_deletion.h"
 #include "system/system_services.h"
 
 namespace talvex {
@@ -28,9 +29,12 @@ class WindowsSystem final : public SystemServices {
     void file_flush(FileHandle file) override;
     void file_close(FileHandle file) override;
     MutexHandle mutex_create(const char* name) override;
-    void mutex_wait(MutexHandle mutex) override;
-    void mutex_release(MutexHandle mutex) override;
+    bool mutex_wait(MutexHandle mutex, uint32_t milliseconds) override;
+    void mutex_close(MutexHandle mutex, bool owned) override;
     void exit_process(uint32_t code) override;
+
+  private:
+    LinkRule link_rule_ = LinkRule::Undecided;
 };
 
 } // namespace talvex

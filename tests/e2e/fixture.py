@@ -40,6 +40,7 @@ class Fixture:
     name: str
     keys: list = field(default_factory=list)      # key paths, as written
     links: list = field(default_factory=list)     # (key path, target key path)
+    sz_links: list = field(default_factory=list)  # the same, SymbolicLinkValue a string
     modes: set = field(default_factory=set)       # where it runs: win95, nt; empty for both
     codec: str = "cp1252"                         # the ANSI code page's
     wide_keys: list = field(default_factory=list)  # key paths named in UTF-16
@@ -55,7 +56,7 @@ class Fixture:
     def all_keys(self):
         seen = {}
         for key in (self.keys + self.wide_keys + [v[0] for v in self.values]
-                    + [path for path, _ in self.links]):
+                    + [path for path, _ in self.links + self.sz_links]):
             seen.setdefault(key.lower(), key)
         return seen
 
@@ -97,7 +98,7 @@ def parse(name, lines):
                 fixture.gone_files.add(what.lower())
             continue
         fields = 3 if verb in ("sz", "bin") else 2 if verb in ("file", "readonly", "becomes",
-                                                             "link") else 1
+                                                             "link", "szlink") else 1
         parts = rest.split("|", fields - 1)
         if len(parts) < fields:
             raise ValueError(f"{name}: missing field in {line!r}")
@@ -105,7 +106,7 @@ def parse(name, lines):
             if rest.count("\\u") != len(WIDE.findall(rest)):
                 raise ValueError(f"{name}: bad \\u escape in {line!r}")
             parts[0] = WIDE.sub(lambda m: chr(int(m.group(1), 16)), rest)
-        if verb in ("key", "wkey", "link", "sz", "bin"):
+        if verb in ("key", "wkey", "link", "szlink", "sz", "bin"):
             seeded.add(("key", parts[0].lower()))
         if verb in ("sz", "bin"):
             seeded.add(("value", f"{parts[0]}|{parts[1]}".lower()))
@@ -123,8 +124,8 @@ def parse(name, lines):
             if rest not in CODEPAGES:
                 raise ValueError(f"{name}: unknown code page in {line!r}")
             fixture.codec = CODEPAGES[rest]
-        elif verb == "link":
-            fixture.links.append((parts[0], parts[1]))
+        elif verb in ("link", "szlink"):
+            (fixture.links if verb == "link" else fixture.sz_links).append((parts[0], parts[1]))
         elif verb == "modes":
             fixture.modes = set(rest.split(" "))
             if not fixture.modes <= {"win95", "nt"}:

@@ -26,16 +26,20 @@ struct SeededFile {
 };
 struct Fixture {
     std::vector<std::string> keys; // those of `wkey` in UTF-8 for their \u escapes
-    std::vector<std::pair<std::string, std::string>> links; // path, target
+    struct Link {
+        std::string path, target;
+        uint32_t type; // of its SymbolicLinkValue
+    };
+    std::vector<Link> links;
     std::set<std::string> modes; // where it runs: win95, nt; empty for both
     unsigned codepage = 1252;
     unsigned copies = 1; // started together under Wine, one after another here
     std::vector<Value> values;
     std::vector<SeededFile> files;
     std::set<std::string> gone_keys, gone_values, gone_files; // folded
-    std::set<std::string> gone_without_links;                 // folded keys
-    std::map<std::string, std::string> becomes;               // folded place -> bytes
-    std::vector<std::string> errors;                          // what the format refuses
+    std::set<std::string> gone_without_links;   // folded keys, where keys are not looked at
+    std::map<std::string, std::string> becomes; // folded place -> bytes
+    std::vector<std::string> errors;            // what the format refuses
 };
 
 // The parts of `text` between the `bar`s, at most `most` of them.
@@ -147,7 +151,8 @@ inline Fixture load_lines(std::istream& in) {
         }
         const bool value = verb == "sz" || verb == "bin";
         const bool file = verb == "file" || verb == "readonly" || verb == "becomes";
-        const size_t fields = value ? 3 : file || verb == "link" ? 2 : 1;
+        const bool link = verb == "link" || verb == "szlink";
+        const size_t fields = value ? 3 : file || link ? 2 : 1;
         const std::vector<std::string> part = split(rest, '|', fields);
         std::string data;
         if (verb == "gone") {
@@ -162,9 +167,10 @@ inline Fixture load_lines(std::istream& in) {
                 .insert(name);
         } else if (part.size() < fields) {
             error("missing field");
-        } else if (verb == "key" || verb == "link" || verb == "wkey") {
+        } else if (verb == "key" || link || verb == "wkey") {
             if (verb == "key") f.keys.push_back(rest);
-            if (verb == "link") f.links.push_back({part[0], part[1]});
+            if (link)
+                f.links.push_back({part[0], part[1], verb == "link" ? win::kRegLink : win::kRegSz});
             if (verb == "wkey" && !wide_path(rest, data)) error("bad \\u escape");
             if (verb == "wkey") f.keys.push_back(data);
             seeded.insert("key " + fold_name(verb == "wkey" ? data : part[0]));
@@ -212,10 +218,11 @@ inline Fixture load(const std::string& name) {
     return f;
 }
 
-// A key stays unless it, or a key above it, is expected to go.
-inline bool expected_present(const Fixture& f, const std::string& key, bool links) {
+// A key stays unless it, or a key above it, is expected to go; where keys
+// are not looked at for links, also those that go there.
+inline bool expected_present(const Fixture& f, const std::string& key, bool looked_at) {
     const std::string folded = fold_name(key);
-    for (const auto* gone_keys : {&f.gone_keys, links ? nullptr : &f.gone_without_links}) {
+    for (const auto* gone_keys : {&f.gone_keys, looked_at ? nullptr : &f.gone_without_links}) {
         for (const std::string& gone : gone_keys ? *gone_keys : std::set<std::string>()) {
             if (folded == gone || folded.rfind(gone + "\\", 0) == 0) return false;
         }
@@ -232,7 +239,7 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
     }
     for (const std::string& key : f.keys) machine.add_key(key);
     for (const Value& v : f.values) machine.set_value(v.key, v.name, v.type, v.data);
-    for (const auto& [path, target] : f.links) machine.add_link(path, target);
+    for (const Fixture::Link& link : f.links) machine.add_link(link.path, link.target, link.type);
     for (const SeededFile& file : f.files) {
         machine.add_file(place(file.where), file.data, file.read_only);
     }
@@ -245,7 +252,7 @@ inline void seed(SimulatedMachine& machine, const Fixture& f) {
 inline std::vector<std::string> differences(const SimulatedMachine& machine, const Fixture& f,
                                             bool partial = false, bool torn = false) {
     std::vector<std::string> wrong;
-    const bool links = machine.family != Family::Windows95;
+    const bool looked_at = opens_as_itself(machine.family);
     const auto expect = [&](bool present, bool wanted, const std::string& what) {
         if (present != wanted && !(partial && present)) {
             wrong.push_back(what + (present ? " is still there" : " is gone"));
@@ -254,13 +261,13 @@ inline std::vector<std::string> differences(const SimulatedMachine& machine, con
     std::set<std::string> keys;
     for (const std::string& key : f.keys) keys.insert(key);
     for (const Value& v : f.values) keys.insert(v.key);
-    for (const auto& link : f.links) keys.insert(link.first);
+    for (const Fixture::Link& link : f.links) keys.insert(link.path);
     for (const std::string& key : keys) {
-        expect(machine.has_key(key), expected_present(f, key, links), "key " + key);
+        expect(machine.has_key(key), expected_present(f, key, looked_at), "key " + key);
     }
     for (const Value& v : f.values) {
         expect(machine.has_value(v.key, v.name),
-               expected_present(f, v.key, links) &&
+               expected_present(f, v.key, looked_at) &&
                    f.gone_values.count(fold_name(v.key + "|" + v.name)) == 0,
                "value " + v.key + "|" + v.name);
     }

@@ -53,8 +53,10 @@ std::vector<ScenarioCase> all_scenarios() {
     for (const std::string& name : names) {
         const std::set<std::string> modes = fixture::load(name).modes;
         // A fixture's win95 mode is Wine's, whose 9x family has links, and the
-        // original's, which has none.
+        // original's, which has none, whatever it answers to the link option.
         for (const auto& [family, mode] : {std::pair{Family::Windows95, "win95"},
+                                           {Family::Windows95Ignores, "win95"},
+                                           {Family::Windows95NotFound, "win95"},
                                            {Family::Wine9x, "win95"},
                                            {Family::Nt, "nt"}}) {
             if (modes.empty() || modes.count(mode) != 0)

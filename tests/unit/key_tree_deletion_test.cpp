@@ -38,8 +38,8 @@ TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
     EXPECT_TRUE(machine.has_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF"));
     EXPECT_EQ(machine.open_handles(), 0u);
     EXPECT_EQ(lines_starting_with(machine.trace, {"  RegDeleteKeyA"}).size() == 1u,
-              family == Family::Windows95)
-        << "only where there are no links does one call delete the tree";
+              !opens_as_itself(family))
+        << "only where keys cannot be looked at for links does one call delete the tree";
 }
 
 // 512 levels below the deleted key go; deeper than the registry can nest,
@@ -70,25 +70,41 @@ INSTANTIATE_TEST_SUITE_P(
             // 255 double-byte characters make a name of 510 bytes.
             TreeCase{"HighBytesInNames",
                      {chain(3, "Caf\xE9\xA0\xFF"), kTop + "\\" + std::string(510, '\x81')}}),
-        ::testing::Values(Family::Windows95, Family::Wine9x, Family::Nt)),
+        ::testing::Values(Family::Windows95, Family::Windows95Ignores, Family::Wine9x, Family::Nt)),
     [](const auto& info) {
         return std::string(std::get<0>(info.param).name) + "_" +
                family_name(std::get<1>(info.param));
     });
 
-TEST(KeyTreeDeletion, MissingKeyIsNeverEnumeratedNorClosed) {
-    const std::string kMissing = "Enum\\Root\\MEDIA\\0020";
-    const std::vector<std::string> windows95 = {
-        "  RegOpenKeyExA " + kMissing + " 0x8 0x20019 -> 87",
-        "  RegOpenKeyExA " + kMissing + " 0x0 0x20019 -> 2", "RegDeleteKeyA " + kMissing + " -> 2"};
-    const std::vector<std::string> with_links = {
-        "  RegOpenKeyExA " + kMissing + " 0x8 0x20019 -> 2", "RegDeleteKeyA " + kMissing + " -> 2"};
-    for (const Family family : {Family::Windows95, Family::Wine9x, Family::Nt}) {
+// Whether the system knows the link option is asked once a run, of a key
+// every system has; a missing key is then neither enumerated nor closed.
+TEST(KeyTreeDeletion, AsksOnceWhetherLinksMayExistAndLeavesAMissingKeyAlone) {
+    const std::string kOpen = "  RegOpenKeyExA ", kMissing = "Enum\\Root\\MEDIA\\0020";
+    const std::string kGone = "RegDeleteKeyA " + kMissing + " -> 2";
+    const std::vector<std::string> plain = {kOpen + kMissing + " 0x0 0x20019 -> 2", kGone};
+    const std::vector<std::string> looked_at = {kOpen + kMissing + " 0x8 0x20019 -> 2", kGone};
+    const auto unknown = [&](const std::string& answer) {
+        return std::vector<std::string>{kOpen + "SOFTWARE 0x8 0x20019 -> " + answer,
+                                        kOpen + "SOFTWARE 0x0 0x20019 -> 0", "  RegCloseKey"};
+    };
+    const std::vector<std::string> known = {kOpen + "SOFTWARE 0x8 0x20019 -> 0", "  RegCloseKey"};
+    const struct {
+        Family family;
+        std::vector<std::string> decision, each;
+    } cases[] = {{Family::Windows95, unknown("87"), plain},
+                 {Family::Windows95NotFound, unknown("2"), plain},
+                 {Family::Windows95Ignores, known, looked_at},
+                 {Family::Wine9x, known, looked_at},
+                 {Family::Nt, {}, looked_at}};
+    for (const auto& c : cases) {
         SimulatedMachine machine;
-        machine.family = family;
+        machine.family = c.family;
         machine.add_key("Enum\\Root\\MEDIA\\0022");
         EXPECT_NE(machine.reg_delete_key(kMissing.c_str()), 0);
-        EXPECT_EQ(machine.trace, family == Family::Windows95 ? windows95 : with_links);
+        machine.reg_delete_key(kMissing.c_str());
+        std::vector<std::string> want = c.decision;
+        for (int run = 0; run < 2; ++run) want.insert(want.end(), c.each.begin(), c.each.end());
+        EXPECT_EQ(machine.trace, want) << family_name(c.family);
         EXPECT_TRUE(machine.has_key("Enum\\Root\\MEDIA\\0022"));
     }
 }
@@ -96,15 +112,15 @@ TEST(KeyTreeDeletion, MissingKeyIsNeverEnumeratedNorClosed) {
 struct LookCase {
     const char* name;
     Family family;
-    unsigned failing_call; // 1: the open as itself, 2: the query of the link value
+    unsigned failing_call; // counted from the first call of the deletion
     bool top_goes;
 };
 
 class LookAtTheKey : public ::testing::TestWithParam<LookCase> {};
 
-// What the look at the key asked for answers decides: on the NT family a key
-// that cannot be looked at may be a link and stays; the 9x family's API has
-// no links, so there the key goes (the links fixture has links below).
+// Where the system knows the link option, a key that cannot be looked at may
+// be a link and stays. Where it does not, there are no links, and the tree
+// goes in one call, or depth first should that call fail.
 TEST_P(LookAtTheKey, DecidesWhetherTheTreeGoes) {
     const LookCase& c = GetParam();
     SimulatedMachine machine;
@@ -116,15 +132,23 @@ TEST_P(LookAtTheKey, DecidesWhetherTheTreeGoes) {
     EXPECT_EQ(machine.open_handles(), 0u);
 }
 
+// The calls that can fail: on the NT family the look at the key (1) and the
+// query of its link value (2); on the 9x family first the look at SOFTWARE
+// and its close, or the plain open and close where that look fails, then
+// the same for the key, and on a system without links its one deletion (5).
 INSTANTIATE_TEST_SUITE_P(
     Answers, LookAtTheKey,
     ::testing::Values(LookCase{"NtOpenFails", Family::Nt, 1, false},
                       LookCase{"NtQueryFails", Family::Nt, 2, false},
                       LookCase{"NtPlain", Family::Nt, 0, true},
-                      LookCase{"Wine9xOpenFailsOpensPlainly", Family::Wine9x, 1, true},
-                      LookCase{"Wine9xQueryFailsIsPlain", Family::Wine9x, 2, true},
+                      LookCase{"Wine9xLaterLookFails", Family::Wine9x, 3, false},
+                      LookCase{"Wine9xQueryFails", Family::Wine9x, 4, false},
+                      LookCase{"Wine9xFirstLookFailsKnowsNoLinks", Family::Wine9x, 1, true},
+                      LookCase{"Windows95IgnoresTheOption", Family::Windows95Ignores, 0, true},
                       LookCase{"Windows95RefusesTheOption", Family::Windows95, 0, true},
-                      LookCase{"Windows95PlainOpenFails", Family::Windows95, 1, false}),
+                      LookCase{"Windows95AnswersNotFound", Family::Windows95NotFound, 0, true},
+                      LookCase{"Windows95PlainOpenFails", Family::Windows95, 3, false},
+                      LookCase{"Windows95OneCallFailsTreeStillGoes", Family::Windows95, 5, true}),
     CaseName());
 
 } // namespace

@@ -26,7 +26,9 @@ void PrintTo(const Case& c, std::ostream* os) {
 }
 
 inline std::string family_name(Family family) {
-    return family == Family::Nt ? "Nt" : family == Family::Wine9x ? "Wine9x" : "Windows95";
+    const char* const names[] = {"Windows95", "Windows95Ignores", "Windows95NotFound", "Wine9x",
+                                 "Nt"};
+    return names[static_cast<int>(family)];
 }
 
 // Names each instance of a parameterised test after its case.

@@ -47,6 +47,9 @@ TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
     EXPECT_EQ(machine.has_file(fixture::place("SYSDIR\\cs32ba11.drv")), !c.cleans);
     EXPECT_EQ(machine.file_bytes("C:\\config.sys") != config_sys, c.cleans);
     EXPECT_EQ(machine.open_handles(), 0u);
+    // Only a copy that owns the mutex releases it: one that timed out cleans without it.
+    EXPECT_EQ(lines_starting_with(machine.trace, {"ReleaseMutex"}).size(),
+              c.cleans && c.failing_call == 0 ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FlowCase{"AnswerYes", "talvexun.exe", {kYes}, true, 2},
                       FlowCase{"BoxCannotBeShown", "talvexun.exe", {0, kYes}, true, 2},
                       FlowCase{"SilentWithAnyTail", "talvexun.exe x", {kNo}, true, 0},
-                      FlowCase{"NoMutexCanBeMade", "talvexun.exe x", {}, true, 0, 1}),
+                      FlowCase{"NoMutexCanBeMade", "talvexun.exe x", {}, true, 0, 1},
+                      FlowCase{"MutexWaitTimesOut", "talvexun.exe x", {}, true, 0, 2}),
     CaseName());
 
 TEST(RunFlow, BoxesCarryTheChosenTextsStylesAndLanguage) {

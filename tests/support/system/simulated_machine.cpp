@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "system/key_tree_deletion.h"
-
 namespace talvex {
 
 std::string fold_name(const std::string& name) {
@@ -61,6 +59,7 @@ std::string best_fit(const std::string& name) {
 
 SimulatedMachine::SimulatedMachine() {
     keys_[""] = Key{"", {}};
+    add_key("SOFTWARE"); // as on every Windows
 }
 
 void SimulatedMachine::record(const std::string& line) {
@@ -85,11 +84,12 @@ void SimulatedMachine::set_value(const std::string& key, const std::string& name
     keys_[fold_name(key)].values[fold_name(name)] = Value{type, data};
 }
 
-void SimulatedMachine::add_link(const std::string& path, const std::string& target) {
-    // As the NT family stores it: a REG_LINK value of UTF-16 text, no terminator.
+void SimulatedMachine::add_link(const std::string& path, const std::string& target, uint32_t type) {
+    // As the NT family stores it: UTF-16 text, no terminator.
     std::string utf16;
     for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
-    set_value(path, win::kSymbolicLinkValue, win::kRegLink, utf16);
+    set_value(path, win::kSymbolicLinkValue, type, utf16);
+    keys_[fold_name(path)].link = true;
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
@@ -142,7 +142,7 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
 // too unless `open_link`. A link that leaves HKEY_LOCAL_MACHINE, or a ring of
 // links, names no key here.
 std::string SimulatedMachine::resolve(std::string folded, bool open_link) const {
-    if (family == Family::Windows95) return folded; // it knows no links
+    if (!has_links(family)) return folded;
     const std::string kNoKey(1, '\0');
     const std::string kMachine = "\\registry\\machine\\";
     for (unsigned hops = 0; hops < 32; ++hops) {
@@ -152,8 +152,9 @@ std::string SimulatedMachine::resolve(std::string folded, bool open_link) const 
             auto key = keys_.find(folded.substr(0, cut));
             if (key == keys_.end()) return folded;
             auto link = key->second.values.find(fold_name(win::kSymbolicLinkValue));
-            if (!(last && open_link) && link != key->second.values.end() &&
-                link->second.type == win::kRegLink) {
+            if (!(last && open_link) && key->second.link) {
+                // As Wine: a link without its value names nothing.
+                if (link == key->second.values.end()) return kNoKey;
                 std::string target;
                 for (size_t i = 0; i < link->second.data.size(); i += 2) {
                     target += link->second.data[i];
@@ -191,7 +192,9 @@ long SimulatedMachine::open_key_at(RegKey parent, const char* name, bool open_li
 long SimulatedMachine::open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
     long result = win::kErrorInvalidParameter;
     *key = 0;
-    if (options == 0 || family != Family::Windows95) {
+    if (options != 0 && family == Family::Windows95NotFound) {
+        result = win::kErrorFileNotFound;
+    } else if (options == 0 || family != Family::Windows95) {
         result = open_key_at(parent, name, options == win::kRegOptionOpenLink, key);
     }
     record("  RegOpenKeyExA " + std::string(name) + " " + hex(options) + " 0x20019 -> " +
@@ -199,12 +202,10 @@ long SimulatedMachine::open_key(RegKey parent, const char* name, uint32_t option
     return result;
 }
 
-long SimulatedMachine::query_type(RegKey key, const char* name, uint32_t* type) {
+long SimulatedMachine::query_value(RegKey key, const char* name) {
     long result = win::kErrorAccessDenied;
     if (!fails() && key_of(key) != nullptr) {
-        const Value* value = value_of(key, name);
-        result = value == nullptr ? win::kErrorFileNotFound : win::kErrorSuccess;
-        if (value != nullptr) *type = value->type;
+        result = value_of(key, name) == nullptr ? win::kErrorFileNotFound : win::kErrorSuccess;
     }
     record("  RegQueryValueExA " + std::string(name) + " -> " + std::to_string(result));
     return result;
@@ -315,7 +316,7 @@ long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t
 }
 
 long SimulatedMachine::reg_delete_key(const char* sub_key) {
-    const long result = delete_key_tree(*this, sub_key);
+    const long result = delete_key_tree(*this, link_rule_, sub_key);
     record("RegDeleteKeyA " + std::string(sub_key) + " -> " + std::to_string(result));
     return result;
 }
@@ -452,8 +453,8 @@ int32_t SimulatedMachine::file_read(FileHandle file, void* buffer, uint32_t coun
 uint32_t SimulatedMachine::file_write(FileHandle file, const void* data, uint32_t count) {
     OpenFile& open = open_file(file, "Write");
     const bool failed = fails();
-    // A write that fails may have written part of its bytes first.
-    const uint32_t reached = failed ? count / 2 : count;
+    // A write that fails may have written all but its last byte first.
+    const uint32_t reached = failed && count != 0 ? count - 1 : count;
     std::string& bytes = files_[open.path].bytes;
     if (bytes.size() < open.position + reached) bytes.resize(open.position + reached);
     bytes.replace(open.position, reached, static_cast<const char*>(data), reached);
@@ -496,19 +497,24 @@ MutexHandle SimulatedMachine::mutex_create(const char* name) {
     return made ? (mutex_ = next_handle_++) : 0;
 }
 
-void SimulatedMachine::mutex_wait(MutexHandle mutex) {
+bool SimulatedMachine::mutex_wait(MutexHandle mutex, uint32_t milliseconds) {
     if (mutex == 0 || mutex != mutex_) not_open("WaitForSingleObject", mutex);
-    record("WaitForSingleObject INFINITE");
+    const bool owned = !fails();
+    record("WaitForSingleObject " + std::to_string(milliseconds) +
+           (owned ? " -> owned" : " -> timed out"));
+    return owned;
 }
 
-void SimulatedMachine::mutex_release(MutexHandle mutex) {
-    if (mutex == 0 || mutex != mutex_) not_open("ReleaseMutex", mutex);
-    record("ReleaseMutex");
+void SimulatedMachine::mutex_close(MutexHandle mutex, bool owned) {
+    if (mutex == 0 || mutex != mutex_) not_open("CloseHandle", mutex);
+    if (owned) record("ReleaseMutex");
+    record("CloseHandle");
     mutex_ = 0;
 }
 
 void SimulatedMachine::exit_process(uint32_t code) {
     record("ExitProcess " + std::to_string(code));
+    link_rule_ = LinkRule::Undecided; // the next copy is another process
     if (!exited) exit_code = code;
     exited = true;
 }

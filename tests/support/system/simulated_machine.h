@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "system/key_tree_deletion.h"
 #include "system/system_services.h"
 
 namespace talvex {
@@ -39,12 +40,27 @@ constexpr int kIdYes = 6;
 
 // How a Windows family treats links and key deletion.
 enum class Family {
-    Windows95, // RegDeleteKeyA deletes whole trees; REG_OPTION_OPEN_LINK refused, no links
+    // The original Windows 95: RegDeleteKeyA deletes whole trees and there are
+    // no links. Its option argument is reserved, and nothing records its
+    // answer to REG_OPTION_OPEN_LINK: it may refuse it with 87, ignore it or
+    // answer "not found".
+    Windows95,
+    Windows95Ignores,
+    Windows95NotFound,
     // Wine's 95, 98 and ME modes: links, the option known, and a RegDeleteKeyA
     // that deletes whole trees through every link (a ring ends the process).
     Wine9x,
     Nt, // RegDeleteKeyA refuses a key with sub-keys; links unless opened with the option
 };
+
+constexpr bool has_links(Family family) {
+    return family == Family::Wine9x || family == Family::Nt;
+}
+
+// Whether a key opens with REG_OPTION_OPEN_LINK, so that it can be looked at.
+constexpr bool opens_as_itself(Family family) {
+    return family != Family::Windows95 && family != Family::Windows95NotFound;
+}
 
 class SimulatedMachine final : public SystemServices {
   public:
@@ -55,6 +71,7 @@ class SimulatedMachine final : public SystemServices {
     struct Key {
         std::string name; // the full path as created
         std::map<std::string, Value> values;
+        bool link = false; // made as a link: followed whatever its value's type
     };
     struct File {
         std::string bytes;
@@ -62,7 +79,7 @@ class SimulatedMachine final : public SystemServices {
     };
     // Fails the nth call that can fail (counting from 1), or that call and
     // every one after it. A failed call changes nothing, except that a failed
-    // write may have written the first half of its bytes.
+    // write may have written all its bytes but the last, as on a full disk.
     struct CallFault {
         unsigned nth = 0; // 0: no fault
         bool from_then_on = false;
@@ -91,13 +108,15 @@ class SimulatedMachine final : public SystemServices {
     void set_string(const std::string& key, const std::string& name, const std::string& text) {
         set_value(key, name, win::kRegSz, text + std::string(1, '\0'));
     }
-    // A registry link at `path` to the key `target` below HKEY_LOCAL_MACHINE:
-    // where links exist, RegOpenKeyExA and RegDeleteKeyA reach the target
-    // unless a key is opened with REG_OPTION_OPEN_LINK. On Windows 95 it is a
-    // plain key with a value. A name may hold UTF-8 for characters beyond
-    // code page 1252; RegEnumKeyExA reads back U+FF3C and U+2216 as a
-    // backslash, as its best-fit mapping does.
-    void add_link(const std::string& path, const std::string& target);
+    // A registry link at `path` to the key `target` below HKEY_LOCAL_MACHINE,
+    // its SymbolicLinkValue of type `type`: where links exist, RegOpenKeyExA
+    // and RegDeleteKeyA reach the target unless a key is opened with
+    // REG_OPTION_OPEN_LINK. On Windows 95 it is a plain key with a value. A
+    // name may hold UTF-8 for characters beyond code page 1252;
+    // RegEnumKeyExA reads back U+FF3C and U+2216 as a backslash, as its
+    // best-fit mapping does.
+    void add_link(const std::string& path, const std::string& target,
+                  uint32_t type = win::kRegLink);
     void add_file(const std::string& path, const std::string& bytes, bool read_only = false);
     // Another program opens the file for writing, sharing both ways, and adds
     // `line` at the end of its text (before a Ctrl-Z); false where the open
@@ -140,17 +159,18 @@ class SimulatedMachine final : public SystemServices {
     bool file_set_end(FileHandle file) override;
     void file_flush(FileHandle file) override;
     void file_close(FileHandle file) override;
-    // Recorded only: one copy runs here, and the real mutex is proven under Wine.
+    // One copy runs here, and the real mutex is proven under Wine: a wait
+    // that fails stands for one that timed out.
     MutexHandle mutex_create(const char* name) override;
-    void mutex_wait(MutexHandle mutex) override;
-    void mutex_release(MutexHandle mutex) override;
+    bool mutex_wait(MutexHandle mutex, uint32_t milliseconds) override;
+    void mutex_close(MutexHandle mutex, bool owned) override;
     void exit_process(uint32_t code) override;
 
     // The raw calls behind reg_delete_key, for the depth-first deletion: a
     // parent of 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
     long delete_key(RegKey parent, const char* name);
     long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
-    long query_type(RegKey key, const char* name, uint32_t* type);
+    long query_value(RegKey key, const char* name);
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
     void close_key(RegKey key, const char* indent = "  ");
     bool nt_family() const { return family == Family::Nt; }
@@ -180,6 +200,7 @@ class SimulatedMachine final : public SystemServices {
     std::map<RegKey, std::string> open_keys_;
     std::map<FileHandle, OpenFile> open_files_;
     MutexHandle mutex_ = 0;
+    LinkRule link_rule_ = LinkRule::Undecided; // the process's
     uintptr_t next_handle_ = 0x100;
     unsigned calls_ = 0;
 };
