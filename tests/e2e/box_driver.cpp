@@ -121,16 +121,22 @@ int launch(int argc, char** argv) {
 
 // together N HOLD EXE HEXCMDLINE: N copies, made suspended and let go at
 // once; HOLD, unless "-", a file held open meanwhile by a reader that shares
-// only reading. Prints, for each copy, the microseconds from the creation of
+// only reading, or with "mutex:" before it a mutex of that name owned
+// meanwhile. Prints, for each copy, the microseconds from the creation of
 // the copies to its exit (which the `wine` launcher's own wait would hide),
 // and its exit code.
 int together(char** argv) {
     const int copies = atoi(argv[2]) < 16 ? atoi(argv[2]) : 16;
-    const HANDLE held = strcmp(argv[3], "-") == 0
-                            ? INVALID_HANDLE_VALUE
-                            : CreateFileA(argv[3], GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr);
-    if (strcmp(argv[3], "-") != 0 && held == INVALID_HANDLE_VALUE) return 2;
+    const char* hold = argv[3];
+    const bool mutex = strncmp(hold, "mutex:", 6) == 0;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (mutex) {
+        held = CreateMutexA(nullptr, TRUE, hold + 6);
+        if (held == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return 2;
+    } else if (strcmp(hold, "-") != 0) {
+        held = CreateFileA(hold, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (held == INVALID_HANDLE_VALUE) return 2;
+    }
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&before);
@@ -141,7 +147,7 @@ int together(char** argv) {
     for (int i = 0; i < copies; ++i) ResumeThread(process[i].hThread);
     for (int i = 0; i < copies; ++i) {
         DWORD code = 0;
-        if (WaitForSingleObject(process[i].hProcess, 120000) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(process[i].hProcess, 60000) != WAIT_OBJECT_0) {
             TerminateProcess(process[i].hProcess, 99);
             printf("TIMEOUT ");
         }
@@ -150,7 +156,7 @@ int together(char** argv) {
         printf("TIME %lld EXIT %lu\n",
                (after.QuadPart - before.QuadPart) * 1000000 / frequency.QuadPart, code);
     }
-    return 0; // the held file closes with the process
+    return 0; // what is held is let go with the process
 }
 
 } // namespace

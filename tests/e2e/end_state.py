@@ -1,4 +1,5 @@
 """Seeds a fixture into a Wine prefix and compares the whole end state."""
+import os
 import shutil
 
 import fixture as fixtures
@@ -23,9 +24,11 @@ def seed(prefix, fx, work, tools):
     prefix.wine("regedit", "/S", str(write_regedit4(fx, work)))
     for path in fx.wide_keys:  # reg.exe takes its arguments in UTF-16
         prefix.wine("reg", "add", "HKLM\\" + path, "/f")
-    for path, target in fx.links:
+    for path, target in fx.links + fx.sz_links:
         prefix.wine(str(tools / "box_driver.exe"), "link", path, target)
     prefix.settle()
+    if fx.sz_links:
+        wine_prefix.retype_link_values(prefix, [path for path, _ in fx.sz_links])
 
 
 def snapshot(prefix):
@@ -106,18 +109,25 @@ def file_problems(fx, prefix, before, after):
 
 
 def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unchanged=False,
-                 kept=()):
+                 kept=(), pipe=None):
     """Seeds, runs the exe as many times as the fixture's copies, one after
     another (or `action`), and returns the problems found. With `unchanged`,
-    the whole machine must stay as seeded; the files `kept` must."""
+    the whole machine must stay as seeded; the files `kept` must, and the
+    file `pipe`, which `action` makes a pipe, must stay one."""
     fx = fixtures.load(name)
     if unchanged:
         fx.gone_keys, fx.gone_values, fx.gone_files, fx.becomes = set(), set(), set(), {}
     for where_name in kept:
         fx.becomes.pop(where_name.lower())
+
     prefix = wine_prefix.fresh_prefix(cache, mode, work / f"{name}-{mode}")
     prefix.env.update(wine_prefix.locale_env(fx.codec, work))
     seed(prefix, fx, work, exe.parent)
+    if pipe:  # compared as a file of others': it must stay the same pipe
+        prefix.place(pipe).unlink()
+        os.mkfifo(prefix.place(pipe))
+        fx.files = [f for f in fx.files if f[0].lower() != pipe.lower()]
+        fx.becomes.pop(pipe.lower(), None)
     reg0, files0 = snapshot(prefix)
     if action is None:
         codes = [prefix.wine(str(exe), *command, check=False).returncode for _ in range(fx.copies)]
@@ -134,13 +144,19 @@ def run_scenario(name, mode, exe, cache, work, command=("/s",), action=None, unc
 
 
 
-def together(prefix, exe, copies, hold="-"):
+def together(prefix, exe, copies, hold="-", seconds=None):
     """Starts `copies` silent copies at once with box_driver.exe, which holds
-    the file `hold` open meanwhile; the problems with their exits."""
+    `hold` meanwhile (a file, or "mutex:NAME"); the problems with their exits,
+    and with their times where `seconds` (the least, the most) bounds them."""
     out = prefix.wine(str(exe.parent / "box_driver.exe"), "together", str(copies), hold,
                       "Z:" + str(exe.resolve()).replace("/", "\\"), b"talvexun.exe /s".hex(),
                       timeout=300, check=False).stdout.split()
-    return [] if out[2::4] == [b"EXIT"] * copies and out[3::4] == [b"0"] * copies else [out]
+    if out[2::4] != [b"EXIT"] * copies or out[3::4] != [b"0"] * copies:
+        return [out]
+    times = [int(t) / 1e6 for t in out[1::4]]
+    if seconds and not all(seconds[0] <= t <= seconds[1] for t in times):
+        return [f"ended after {times} s, not within {seconds[0]} to {seconds[1]} s"]
+    return []
 
 
 def copies_together(name, exe, cache, work, rounds=20):
@@ -158,3 +174,22 @@ def held_file(name, exe, cache, work, where_name="C\\autoexec.bat"):
     stays as it was, the rest is cleaned, and the copy ends."""
     return run_scenario(name, "nt", exe, cache, work, kept=[where_name], action=lambda prefix:
                         together(prefix, exe, 1, where_name.replace("C", "C:", 1)))
+
+
+# How long a copy waits for the clean-up mutex, and what a loaded machine adds.
+MUTEX_WAIT, MARGIN = 10, 15
+
+
+def held_mutex(name, exe, cache, work):
+    """One copy while another program owns the clean-up mutex throughout: it
+    waits the bound out, then cleans everything all the same and ends."""
+    return run_scenario(name, "nt", exe, cache, work, action=lambda prefix: together(
+        prefix, exe, 1, "mutex:TalvexUninstallerCleanUp", (MUTEX_WAIT, MUTEX_WAIT + MARGIN)))
+
+
+def pipe_file(name, exe, cache, work, where_name="C\\autoexec.bat"):
+    """One copy where a start-up file is a Unix pipe that no one writes, whose
+    read would never return: the copy leaves it alone, cleans the rest and
+    ends."""
+    return run_scenario(name, "nt", exe, cache, work, pipe=where_name, action=lambda prefix:
+                        together(prefix, exe, 1, seconds=(0, MARGIN)))

@@ -37,6 +37,10 @@ def main():
                               end_state.copies_together(n, exe, args.cache, work)))
                 tests.append((f"copies beside a held file {name} {mode}", lambda n=name:
                               end_state.held_file(n, exe, args.cache, work)))
+                tests.append((f"copy beside a held mutex {name} {mode}", lambda n=name:
+                              end_state.held_mutex(n, exe, args.cache, work)))
+                tests.append((f"copy beside a pipe {name} {mode}", lambda n=name:
+                              end_state.pipe_file(n, exe, args.cache, work)))
     import boxes  # noqa: E402  (needs Xvfb, started lazily)
     tests += boxes.tests(Path(args.bin), args.cache, work, args.shots)
 

@@ -153,6 +153,27 @@ def write_file(path, data, read_only):
     os.chmod(path, 0o444 if read_only else 0o644)
 
 
+def retype_link_values(prefix, paths):
+    """Makes the SymbolicLinkValue of each link key below HKLM a string
+    (REG_SZ) in system.reg, with the server stopped: Wine's own calls will
+    not write one, yet Wine follows such a link by the key's flag."""
+    reg = prefix.path / "system.reg"
+    lines = reg.read_text(encoding="utf-8", errors="surrogateescape").split("\n")
+    wanted = {p.lower() for p in paths}
+    found, inside = set(), False
+    for i, line in enumerate(lines):
+        m = re.match(r"^\[(.*)\]( \d+)?$", line)
+        if m:
+            inside = unescape(m.group(1)).lower() in wanted
+            if inside:
+                found.add(unescape(m.group(1)).lower())
+        elif inside and line.startswith('"SymbolicLinkValue"=hex(6):'):
+            lines[i] = line.replace("hex(6):", "hex(1):", 1)
+    if found != wanted:
+        raise RuntimeError(f"no such link key in system.reg: {sorted(wanted - found)}")
+    reg.write_text("\n".join(lines), encoding="utf-8", errors="surrogateescape")
+
+
 def read_registry(prefix):
     """HKEY_LOCAL_MACHINE as Wine saved it: {folded key: (key, {folded name: raw})}."""
     keys = {}
