@@ -7,16 +7,6 @@
 
 namespace talvex {
 
-std::string fold_name(const std::string& name) {
-    std::string folded;
-    for (char c : name) {
-        if (c == '/') c = '\\';
-        if (c == '\\' && !folded.empty() && folded.back() == '\\') continue;
-        folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return folded;
-}
-
 namespace {
 
 std::string hex(uint32_t value) {

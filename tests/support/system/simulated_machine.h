@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fold_name.h"
 #include "system/key_tree_deletion.h"
 #include "system/system_services.h"
 
@@ -204,8 +205,5 @@ class SimulatedMachine final : public SystemServices {
     uintptr_t next_handle_ = 0x100;
     unsigned calls_ = 0;
 };
-
-// The case- and separator-blind form of a name, as Windows compares it.
-std::string fold_name(const std::string& name);
 
 } // namespace talvex
