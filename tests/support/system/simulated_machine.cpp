@@ -80,6 +80,7 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
     for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
     set_value(path, win::kSymbolicLinkValue, type, utf16);
     keys_[fold_name(path)].link = true;
+    any_link_ = true;
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
@@ -132,7 +133,7 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
 // too unless `open_link`. A link that leaves HKEY_LOCAL_MACHINE, or a ring of
 // links, names no key here.
 std::string SimulatedMachine::resolve(std::string folded, bool open_link) const {
-    if (!has_links(family)) return folded;
+    if (!has_links(family) || !any_link_) return folded;
     const std::string kNoKey(1, '\0');
     const std::string kMachine = "\\registry\\machine\\";
     for (unsigned hops = 0; hops < 32; ++hops) {

@@ -197,6 +197,7 @@ class SimulatedMachine final : public SystemServices {
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
     std::map<std::string, Key> keys_;
+    bool any_link_ = false; // where none was ever made, no path needs following
     std::map<std::string, File> files_;
     std::map<RegKey, std::string> open_keys_;
     std::map<FileHandle, OpenFile> open_files_;
