@@ -6,6 +6,7 @@ namespace talvex {
 
 inline std::string fold_name(const std::string& name) {
     std::string folded;
+    folded.reserve(name.size());
     for (char c : name) {
         if (c == '/') c = '\\';
         if (c == '\\' && !folded.empty() && folded.back() == '\\') continue;
