@@ -1,53 +1,33 @@
 """The two boxes as a user meets them, and the command-line forms, under Xvfb.
 
 box_driver.exe (built with the program) starts talvexun.exe with an exact
-command line, finds each box captioned "Talvex", reports its text and
-buttons, and presses the button it is told to."""
-import shutil
+command line, finds each box captioned "Talvex", reports its text, which
+set of messages.txt that text is, and its buttons, and presses the button it
+is told to."""
 import subprocess
-import time
 from pathlib import Path
 
 import end_state
-import fixture
 import wine_prefix
 
 YES, NO, OK = 6, 7, 1
 _display = {}
 
-
-def texts():
-    """The texts each set's boxes must show, as code page 1252 bytes."""
-    sets = {}
-    for line in (Path(__file__).parent / "messages.txt").read_text(encoding="cp1252").splitlines():
-        if line and not line.startswith("#"):
-            fields = line.split("|")
-            name, prompt, completion = fields[0], fields[-3], fields[-2]
-            sets[name] = (fixture.unescape(prompt), fixture.unescape(completion))
-    return sets
-
-
+# Each set once, and a language of no set; English in the C locale is the
+# run on the full installation below.
 LOCALES = [("de_DE.UTF-8", "de"), ("es_ES.UTF-8", "es"), ("fr_FR.UTF-8", "fr"),
-           ("nl_NL.UTF-8", "nl"), ("en_GB.UTF-8", "en"), ("pt_BR.UTF-8", "en"),
-           ("C.UTF-8", "en")]
+           ("nl_NL.UTF-8", "nl"), ("pt_BR.UTF-8", "en")]
 
 
 def display():
-    """A private Xvfb display, started on first use and waited for."""
-    if "name" in _display:
+    """A private Xvfb display, started on first use; it names itself once ready."""
+    with wine_prefix.lock("display"):
+        if "name" not in _display:
+            proc = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24",
+                                     "-nolisten", "tcp"], stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, text=True)
+            _display.update(name=":" + proc.stdout.readline().strip(), proc=proc)
         return _display["name"]
-    for n in range(90, 130):
-        if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
-            break
-    proc = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + 15
-    while not Path(f"/tmp/.X11-unix/X{n}").exists():
-        if time.monotonic() > deadline or proc.poll() is not None:
-            raise RuntimeError("Xvfb did not start")
-        time.sleep(0.05)
-    _display.update(name=f":{n}", proc=proc)
-    return _display["name"]
 
 
 def stop_display():
@@ -56,16 +36,13 @@ def stop_display():
         _display["proc"].wait(timeout=10)
 
 
-def windows_path(path):
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
-def drive(prefix, bin_dir, command_line, answers, locale="C.UTF-8", shots=None):
-    """Runs talvexun.exe through box_driver; returns ([(text, [(id, label)])], exit)."""
+def drive(ctx, prefix, command_line, answers, locale="C.UTF-8", shots=None):
+    """Runs talvexun.exe through box_driver; returns ([(set, text, [ids])], exit)."""
     hold = prefix.path.parent / "hold"
-    args = ["timeout", "90", wine_prefix.loader(), str(bin_dir / "box_driver.exe"), "launch",
-            windows_path(bin_dir / "talvexun.exe"), command_line.hex(), "30000",
-            windows_path(hold) if shots else "-"] + [str(a) for a in answers]
+    args = ["timeout", "90", wine_prefix.loader(), str(ctx.driver), "launch",
+            end_state.windows_path(ctx.exe), command_line.hex(), "30000",
+            end_state.windows_path(hold) if shots else "-",
+            end_state.windows_path(end_state.MESSAGES)] + [str(a) for a in answers]
     env = dict(prefix.env, DISPLAY=display(), LC_ALL=locale, LANG=locale)
     proc = subprocess.Popen(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                             cwd=prefix.path.parent)
@@ -73,12 +50,9 @@ def drive(prefix, bin_dir, command_line, answers, locale="C.UTF-8", shots=None):
     for raw in proc.stdout:
         words = raw.decode("ascii", "replace").split()
         if words and words[0] == "BOX":
-            text = bytes.fromhex(words[1].split("=", 1)[1])
-            buttons = []
-            for w in words[2:]:
-                ident, _, label = w.split("=", 1)[1].partition(":")
-                buttons.append((int(ident), bytes.fromhex(label).decode("cp1252")))
-            found.append((text, sorted(buttons)))
+            text = bytes.fromhex(words[2].split("=", 1)[1])
+            buttons = [int(w.split("=", 1)[1].partition(":")[0]) for w in words[3:]]
+            found.append((words[1].split("=", 1)[1], text, sorted(buttons)))
             if shots:
                 shots(len(found))
                 hold.write_text("go")
@@ -98,32 +72,23 @@ def screenshot(target):
         raw = target.with_suffix(f".raw{number}.png")
         subprocess.run(["import", "-display", display(), "-window", "root", str(raw)],
                        check=True, timeout=30)
-        final = target.parent / f"{target.name}-{'confirmation' if number == 1 else 'completion'}.png"
+        kind = "confirmation" if number == 1 else "completion"
         subprocess.run(["convert", str(raw), "-trim", "+repage", "-strip", "-colors", "64",
-                        str(final)], check=True, timeout=30)
+                        str(target.parent / f"{target.name}-{kind}.png")], check=True, timeout=30)
         raw.unlink()
     return take
 
 
 def check_boxes(found, code, language, answered_yes):
-    prompt, completion = texts()[language]
     problems = [] if code == 0 else [f"exit code {code}"]
-    expected = 2 if answered_yes else 1
-    if len(found) != expected:
-        return problems + [f"{len(found)} boxes, expected {expected}"]
-    if found[0][0] != prompt:
-        problems.append(f"confirmation text {found[0][0]!r}")
-    if [b[0] for b in found[0][1]] != [YES, NO]:
-        problems.append(f"confirmation buttons {found[0][1]}")
-    if answered_yes:
-        if found[1][0] != completion:
-            problems.append(f"completion text {found[1][0]!r}")
-        if [b[0] for b in found[1][1]] != [OK]:
-            problems.append(f"completion buttons {found[1][1]}")
+    want = [(f"{language}.prompt", [YES, NO])] + [(f"{language}.completion", [OK])] * answered_yes
+    have = [(kind, buttons) for kind, _, buttons in found]
+    if have != want:
+        problems.append(f"boxes {[(k, t, b) for k, t, b in found]}, expected {want}")
     return problems
 
 
-def interactive(bin_dir, cache, work, fixture_name, answers, language, locale, shots_dir=""):
+def interactive(ctx, fixture_name, answers, language, locale, shots_dir=""):
     answered_yes = answers[0] == YES
 
     def action(prefix):
@@ -131,11 +96,11 @@ def interactive(bin_dir, cache, work, fixture_name, answers, language, locale, s
         if shots_dir:
             Path(shots_dir).mkdir(parents=True, exist_ok=True)
             shots = screenshot(Path(shots_dir) / f"box-{language}")
-        found, code = drive(prefix, bin_dir, b"talvexun.exe", answers, locale, shots)
+        found, code = drive(ctx, prefix, b"talvexun.exe", answers, locale, shots)
         return check_boxes(found, code, language, answered_yes)
 
-    return end_state.run_scenario(fixture_name, "nt", bin_dir / "talvexun.exe", cache, work,
-                                  action=action, unchanged=not answered_yes)
+    return end_state.run_scenario(ctx, fixture_name, "nt", action=action,
+                                  unchanged=not answered_yes)
 
 
 # (name, command line bytes, locale, whether the confirmation box shows)
@@ -154,34 +119,34 @@ COMMAND_LINES = [
     ("the same line, code page 1252", b'"talvexun\x81" x', "C.UTF-8", False),
 ]
 
+_forms = {}
 
-def command_line_test(bin_dir, cache, work, line, locale, expect_box):
-    prefix = wine_prefix.fresh_prefix(cache, "nt", work / "command-lines")
-    try:
-        found, code = drive(prefix, bin_dir, line, [NO], locale)
-    finally:
-        prefix.settle()
-        shutil.rmtree(prefix.path.parent, ignore_errors=True)
+
+def command_line_test(ctx, line, locale, expect_box):
+    """Every form runs in one prefix: answered No, a run changes nothing."""
+    with wine_prefix.lock("command lines"):
+        if "prefix" not in _forms:
+            _forms["prefix"] = wine_prefix.copy_prefix(wine_prefix.template(ctx.cache, "nt"),
+                                                       ctx.work / "command-lines")
+    found, code = drive(ctx, _forms["prefix"], line, [NO], locale)
     problems = [] if code == 0 else [f"exit code {code}"]
     if (len(found) == 1) != expect_box or len(found) > 1:
         problems.append(f"{len(found)} boxes for {line!r}")
     return problems
 
 
-def tests(bin_dir, cache, work, shots_dir):
+def tests(ctx, shots_dir):
+    """(name, test, alone): a test that takes screenshots runs alone."""
     # (name, answers, language, locale, screenshots), on the full installation
-    runs = [("English, No changes nothing", [NO], "en", "C.UTF-8", ""),
-            ("English, Yes cleans the machine", [YES, OK], "en", "C.UTF-8", shots_dir),
+    runs = [("English, Yes cleans the machine", [YES, OK], "en", "C.UTF-8", shots_dir),
             ("German, No changes nothing", [NO], "de", "de_DE.UTF-8", "")]
-    found = [(f"boxes {name}", lambda a=a, g=g, lc=lc, s=s: interactive(
-        bin_dir, cache, work, "full", a, g, lc, s)) for name, a, g, lc, s in runs]
+    found = [(f"boxes {name}", lambda a=a, g=g, lc=lc, s=s: interactive(ctx, "full", a, g, lc, s),
+              bool(s)) for name, a, g, lc, s in runs]
     for locale, language in LOCALES:
         shots = shots_dir if locale.startswith("de_") else ""
-        found.append((f"boxes {locale}, Yes",
-                      lambda l=locale, g=language, s=shots: interactive(
-                          bin_dir, cache, work, "empty", [YES, OK], g, l, s)))
+        found.append((f"boxes {locale}, Yes", lambda lc=locale, g=language, s=shots: interactive(
+            ctx, "empty", [YES, OK], g, lc, s), bool(shots)))
     for name, line, locale, box in COMMAND_LINES:
-        found.append((f"command line: {name}",
-                      lambda ln=line, lc=locale, b=box: command_line_test(
-                          bin_dir, cache, work, ln, lc, b)))
+        found.append((f"command line: {name}", lambda ln=line, lc=locale, b=box: command_line_test(
+            ctx, ln, lc, b), False))
     return found

@@ -12,19 +12,16 @@ import sys
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).parent))
-import boxes  # noqa: E402
 import end_state  # noqa: E402
-import fixture  # noqa: E402
 import wine_prefix  # noqa: E402
 
 
-def timed(prefix, bin_dir, exe):
+def timed(ctx, prefix, exe):
     """Seconds from the creation of the exe's process to its exit."""
-    out = prefix.wine(str(bin_dir / "box_driver.exe"), "together", "1", "-",
-                      boxes.windows_path(bin_dir / exe), f"{exe} /s".encode().hex()).stdout
-    words = out.decode("ascii", "replace").split()
+    words = ctx.driver_run(prefix, "together", "1", "-", end_state.windows_path(ctx.bin / exe),
+                           f"{exe} /s".encode().hex()).stdout.decode("ascii", "replace").split()
     if words[:1] != ["TIME"] or words[2:4] != ["EXIT", "0"]:
-        raise RuntimeError(f"{exe}: {out!r}")
+        raise RuntimeError(f"{exe}: {words}")
     return int(words[1]) / 1e6
 
 
@@ -32,22 +29,21 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=15)
     args = wine_prefix.parse_arguments(parser)
-    work = Path(args.work)
-    prefix = wine_prefix.fresh_prefix(args.cache, "nt", work / "bench")
+    ctx = end_state.Context(args.bin, args.cache, args.work)
+    prefix = wine_prefix.copy_prefix(wine_prefix.template(ctx.cache, "nt"), ctx.folder("bench"))
     # Warm: a persistent server stays between the runs.
     server = subprocess.Popen(["wineserver", "-f", "-p"], env=prefix.env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # The first runs in a fresh prefix load Wine's own files; they are not timed.
     for exe in ("talvex_idle.exe", "talvexun.exe") * 2:
-        timed(prefix, Path(args.bin), exe)
+        timed(ctx, prefix, exe)
     for name in ("full", "empty"):
-        fx = fixture.load(name)
+        fixture = end_state.windows_path(end_state.FIXTURES / f"{name}.txt")
         program, idle = [], []
         for _ in range(args.runs):
-            end_state.seed_files(prefix, fx)
-            prefix.wine("regedit", "/S", str(end_state.write_regedit4(fx, work)))
-            idle.append(timed(prefix, Path(args.bin), "talvex_idle.exe"))
-            program.append(timed(prefix, Path(args.bin), "talvexun.exe"))
+            ctx.driver_run(prefix, "seed", fixture, check=True)
+            idle.append(timed(ctx, prefix, "talvex_idle.exe"))
+            program.append(timed(ctx, prefix, "talvexun.exe"))
         p, i = statistics.median(program), statistics.median(idle)
         print(f"wine {wine_prefix.arch()} {name}: talvexun.exe /s {p * 1000:.1f} ms,"
               f" talvex_idle.exe {i * 1000:.1f} ms (medians of {args.runs} pairs), ratio {p / i:.2f}")

@@ -4,6 +4,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import threading
 from pathlib import Path
 
 MODES = ("win95", "nt")
@@ -48,26 +49,44 @@ def loader():
     return ARCHES[arch()]["loader"]
 
 
+_locks = {}
+_locks_lock = threading.Lock()
+
+
+def lock(name):
+    """One lock for each name, for what two workers must not make at once."""
+    with _locks_lock:
+        return _locks.setdefault(name, threading.Lock())
+
+
 # The Unix locale under which Wine takes each ANSI code page.
-LOCALES = {"cp1252": "C.UTF-8", "cp932": "ja_JP.UTF-8"}
+LOCALES = {1252: "C.UTF-8", 932: "ja_JP.UTF-8"}
 
 
-def locale_env(codec, work):
+def locale_env(codepage, work):
     """The environment that gives Wine the code page; a locale the system
     lacks is made in `work` (localedef needs no root)."""
-    name = LOCALES[codec]
+    name = LOCALES[codepage]
     env = {"LC_ALL": name, "LANG": name}
-    if subprocess.run(["locale"], env=dict(os.environ, **env), capture_output=True,
-                      text=True).stderr:
-        (Path(work) / "locales").mkdir(exist_ok=True)
-        subprocess.run(["localedef", "-i", name.split(".")[0], "-f", "UTF-8",
-                        str(Path(work) / "locales" / name)], capture_output=True)
-        env["LOCPATH"] = str(Path(work) / "locales")
+    with lock("locale"):
+        if subprocess.run(["locale"], env=dict(os.environ, **env), capture_output=True,
+                          text=True).stderr:
+            (Path(work) / "locales").mkdir(exist_ok=True)
+            if not (Path(work) / "locales" / name).exists():
+                subprocess.run(["localedef", "-i", name.split(".")[0], "-f", "UTF-8",
+                                str(Path(work) / "locales" / name)], capture_output=True)
+            env["LOCPATH"] = str(Path(work) / "locales")
     return env
 
 
+_version = {}
+
+
 def wine_version():
-    return subprocess.run([loader(), "--version"], capture_output=True, text=True).stdout.strip()
+    if arch() not in _version:
+        _version[arch()] = subprocess.run([loader(), "--version"], capture_output=True,
+                                          text=True).stdout.strip()
+    return _version[arch()]
 
 
 class Prefix:
@@ -85,8 +104,9 @@ class Prefix:
         # Output goes to files, not pipes: Wine's services outlive the command
         # and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
-            result = subprocess.run(list(args), env=self.env, timeout=timeout, stdout=out, stderr=subprocess.STDOUT,
-                                    stdin=subprocess.DEVNULL, cwd=self.path.parent)
+            result = subprocess.run(list(args), env=self.env, timeout=timeout, stdout=out,
+                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                    cwd=self.path.parent)
             out.seek(0)
             result.stdout = out.read()
         if check and result.returncode != 0:
@@ -102,55 +122,46 @@ class Prefix:
         self.run("wineserver", "-k", timeout=60, check=False)
         self.run("wineserver", "-w", timeout=60)
 
-    def place(self, where_name):
-        where, _, rest = where_name.partition("\\")
-        base = {"c": self.drive_c, "windir": self.drive_c / "windows",
-                "sysdir": self.drive_c / "windows" / "system32"}[where.lower()]
-        return base.joinpath(*rest.split("\\"))
+    def unix_path(self, windows_path):
+        """Where a path on drive C: lies."""
+        return self.drive_c.joinpath(*windows_path[3:].split("\\"))
 
 
 def template(cache_dir, mode):
     """A booted prefix for the build and the mode, made once and kept for later runs."""
     path = Path(cache_dir) / f"template-{arch()}-{mode}" / "prefix"
     stamp = path.parent / "wine-version"
-    if stamp.exists() and stamp.read_text() == wine_version() and (path / "system.reg").exists():
+    with lock(path):
+        if stamp.exists() and stamp.read_text() == wine_version() and (path / "system.reg").exists():
+            return path
+        shutil.rmtree(path.parent, ignore_errors=True)
+        path.parent.mkdir(parents=True)
+        prefix = Prefix(path)
+        prefix.wine("wineboot", "-i", timeout=300)
+        prefix.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
+                    "REG_DWORD", "/d", "0", "/f")
+        # Wine draws the frames itself, as no window manager runs under Xvfb.
+        prefix.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d",
+                    "N", "/f")
+        if mode == "win95":
+            prefix.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95", "/f")
+        prefix.settle()
+        stamp.write_text(wine_version())
         return path
-    shutil.rmtree(path.parent, ignore_errors=True)
-    path.parent.mkdir(parents=True)
-    prefix = Prefix(path)
-    prefix.wine("wineboot", "-i", timeout=300)
-    prefix.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t",
-                "REG_DWORD", "/d", "0", "/f")
-    # Wine draws the frames itself, as no window manager runs under Xvfb.
-    prefix.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N",
-                "/f")
-    if mode == "win95":
-        prefix.wine("reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win95", "/f")
-    prefix.settle()
-    stamp.write_text(wine_version())
-    return path
 
 
-def fresh_prefix(cache_dir, mode, where):
-    """Copies the template: its large files hard-linked, the registry files copied,
-    since Wine rewrites them in place."""
-    source = template(cache_dir, mode)
+def copy_prefix(source, where, copied=()):
+    """A prefix in `where` copied from the stopped prefix `source`: its files
+    hard-linked but the registry files and the files `copied` (paths below the
+    prefix), which Wine or the program rewrite in place."""
     target = Path(where) / "prefix"
     shutil.rmtree(target.parent, ignore_errors=True)
     target.parent.mkdir(parents=True)
     subprocess.run(["cp", "-al", str(source), str(target)], check=True)
-    for reg in target.glob("*.reg"):
-        reg.unlink()
-        shutil.copy2(source / reg.name, reg)
+    for rel in [reg.name for reg in Path(source).glob("*.reg")] + list(copied):
+        (target / rel).unlink()
+        shutil.copy2(Path(source) / rel, target / rel)
     return Prefix(target)
-
-
-def write_file(path, data, read_only):
-    path.parent.mkdir(parents=True, exist_ok=True)
-    if path.exists():
-        path.unlink()  # never write through a link into the template
-    path.write_bytes(data)
-    os.chmod(path, 0o444 if read_only else 0o644)
 
 
 def retype_link_values(prefix, paths):
@@ -158,50 +169,28 @@ def retype_link_values(prefix, paths):
     (REG_SZ) in system.reg, with the server stopped: Wine's own calls will
     not write one, yet Wine follows such a link by the key's flag."""
     reg = prefix.path / "system.reg"
-    lines = reg.read_text(encoding="utf-8", errors="surrogateescape").split("\n")
-    wanted = {p.lower() for p in paths}
-    found, inside = set(), False
-    for i, line in enumerate(lines):
-        m = re.match(r"^\[(.*)\]( \d+)?$", line)
-        if m:
-            inside = unescape(m.group(1)).lower() in wanted
-            if inside:
-                found.add(unescape(m.group(1)).lower())
-        elif inside and line.startswith('"SymbolicLinkValue"=hex(6):'):
-            lines[i] = line.replace("hex(6):", "hex(1):", 1)
-    if found != wanted:
-        raise RuntimeError(f"no such link key in system.reg: {sorted(wanted - found)}")
-    reg.write_text("\n".join(lines), encoding="utf-8", errors="surrogateescape")
+    text = reg.read_text(encoding="utf-8", errors="surrogateescape")
+    for path in paths:  # the section of the key, its ASCII name's backslashes doubled
+        section = re.escape("[" + path.replace("\\", "\\\\") + "]")
+        text, found = re.subn("(" + section + r'(?:(?!\n\[).)*?\n"SymbolicLinkValue"=hex\()6\)',
+                              r"\g<1>1)", text, count=1, flags=re.S)
+        if found != 1:
+            raise RuntimeError(f"no link key {path} in system.reg")
+    reg.write_text(text, encoding="utf-8", errors="surrogateescape")
 
 
 def read_registry(prefix):
     """HKEY_LOCAL_MACHINE as Wine saved it: {folded key: (key, {folded name: raw})}."""
-    keys = {}
-    current = None
-    pending = None
-    for line in (prefix.path / "system.reg").read_text(encoding="utf-8",
-                                                        errors="surrogateescape").splitlines():
-        if pending is not None:
-            pending[1] += line.strip()
-            if not line.endswith("\\"):
-                current[1][pending[0]] = pending[1]
-                pending = None
-            continue
+    keys, current = {}, None
+    text = (prefix.path / "system.reg").read_text(encoding="utf-8", errors="surrogateescape")
+    for line in re.sub(r"\\\n\s*", "", text).splitlines():  # long values go on over lines
         m = re.match(r"^\[(.*)\]( \d+)?$", line)
         if m:
             name = unescape(m.group(1))
-            current = keys.setdefault(name.lower(), (name, {}))
-            continue
-        if current is None or not (line.startswith('"') or line.startswith("@")):
-            continue
-        m = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line)
-        if not m:
-            continue
-        name = unescape(m.group(1)[1:-1] if m.group(1) != "@" else "@").lower()
-        if m.group(2).endswith("\\"):
-            pending = [name, m.group(2)[:-1]]
-        else:
-            current[1][name] = m.group(2)
+            current = keys.setdefault(name.lower(), (name, {}))[1]
+        elif current is not None and (m := re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line)):
+            name = m.group(1) if m.group(1) == "@" else m.group(1)[1:-1]
+            current[unescape(name).lower()] = m.group(2)
     # Wine writes out only keys with values and empty leaves; those above
     # them exist too.
     for name, _ in list(keys.values()):
@@ -227,13 +216,6 @@ def keys_above(key):
     return ["\\".join(parts[:n]) for n in range(1, len(parts))]
 
 
-def registry_string(raw):
-    """The text of a saved string value, or None for other types."""
-    if not raw.startswith('"'):
-        return None
-    return unescape(raw[1:-1])
-
-
 ESCAPES = {"a": "\a", "b": "\b", "e": "\x1b", "f": "\f", "n": "\n", "r": "\r", "t": "\t",
            "v": "\v"}
 
@@ -253,7 +235,8 @@ def unescape(text):
 
 
 def file_state(prefix):
-    """Every file of drive C: with what tells a change: size, inode and mtime."""
+    """Every file of drive C: with what tells a change: size, inode, mtime and
+    whether it may be written."""
     state = {}
     root = prefix.drive_c
     for dirpath, _, filenames in os.walk(root):
@@ -261,5 +244,5 @@ def file_state(prefix):
             p = Path(dirpath) / f
             st = p.lstat()
             rel = str(p.relative_to(root)).replace("/", "\\").lower()
-            state[rel] = (st.st_size, st.st_ino, st.st_mtime_ns)
+            state[rel] = (st.st_size, st.st_ino, st.st_mtime_ns, st.st_mode & 0o222)
     return state

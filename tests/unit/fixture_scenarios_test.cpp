@@ -126,9 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
         return family_name(std::get<0>(info.param)) + kEventNames[std::get<1>(info.param)];
     });
 
-// Each case of tests/e2e/fixture_format_cases.txt, which the Python reader
-// (tests/e2e/fixture.py) runs too.
-TEST(FixtureFormat, BothReadersReadEachCaseAlike) {
+// Each case of tests/e2e/fixture_format_cases.txt: the reader that seeds both
+// the simulated machine and, in box_driver.exe, a Wine prefix.
+TEST(FixtureFormat, ReaderReadsEachCaseAsTheTableSays) {
     std::ifstream cases(std::string(TALVEX_FIXTURE_DIR) + "/../fixture_format_cases.txt");
     size_t count = 0;
     for (std::string line; std::getline(cases, line);) {
