@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
 # Runs every test: unit tests under the sanitizers, the PE check of the exe,
-# a reproducible build, short fuzzing runs, the end-to-end tests under Wine, and the
-# release's floppy image read back and its exe run under Wine. Installs what is
-# missing first (as root). Ends with one line: "all: N passed, N failed, N skipped";
-# a stage is skipped only where the machine cannot run it (exit code 77).
+# a reproducible build, short fuzzing runs (TALVEX_FUZZ_SECONDS each, 10 unless
+# set), the end-to-end tests under Wine, and the release's floppy image read
+# back. Installs what is missing first (as root). Prints each stage's time and
+# ends with one line: "all: N passed, N failed, N skipped"; a stage is skipped
+# only where the machine cannot run it (exit code 77).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh || exit 1
+start=$SECONDS
 ./scripts/build.sh >/dev/null || { echo "build failed"; ./scripts/build.sh; exit 1; }
+echo "== build: $((SECONDS - start)) s"
 
 passed=0
 failed=0
 skipped=0
 stage() {
-    local name=$1 status=0
+    local name=$1 status=0 start=$SECONDS
     shift
     echo "== $name"
     "$@" || status=$?
+    echo "== $name: $((SECONDS - start)) s"
     case $status in
         0) passed=$((passed + 1)) ;;
         77) skipped=$((skipped + 1)); echo "== $name SKIPPED" ;;
@@ -39,7 +43,7 @@ stage "unit tests" ctest --preset host
 stage "PE check" pe_check
 stage "PE check rejects a forbidden exe" pe_check_rejects
 stage "reproducible build" ./scripts/reproducible.sh
-stage "fuzzing" ./scripts/fuzz.sh "${TALVEX_FUZZ_SECONDS:-30}"
+stage "fuzzing" ./scripts/fuzz.sh "${TALVEX_FUZZ_SECONDS:-10}"
 stage "end-to-end under Wine" ./scripts/e2e.sh
 stage "floppy image" ./scripts/image_check.sh
 echo "all: $passed passed, $failed failed, $skipped skipped"
