@@ -9,6 +9,7 @@ changed byte in a string literal, true and false exchanged. A mutant that
 does not compile is stillborn and replaced by another; one whose tests fail,
 crash or hang is killed; the rest survive."""
 import argparse
+import os
 import random
 import re
 import shutil
@@ -119,6 +120,23 @@ def run(command, cwd, timeout):
         return "timeout"
 
 
+def run_tests(command, cwd, timeout, shards=os.cpu_count() or 1):
+    """The unit tests in as many shards as there are cores, at once: 0 when
+    every shard passes."""
+    procs = [subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL,
+                              env=dict(os.environ, GTEST_TOTAL_SHARDS=str(shards),
+                                       GTEST_SHARD_INDEX=str(i))) for i in range(shards)]
+    try:
+        codes = [p.wait(timeout=timeout) for p in procs]
+    except subprocess.TimeoutExpired:
+        for p in procs:
+            p.kill()
+            p.wait()
+        return "timeout"
+    return next((c for c in codes if c != 0), 0)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--seed", type=int, required=True)
@@ -138,7 +156,7 @@ def main():
                        cwd=root, check=True, stdout=subprocess.DEVNULL)
         build = ["cmake", "--build", "build/host", "--target", "unit_tests"]
         tests = [str(root / "build/host/tests/unit_tests"), "--gtest_brief=1"]
-        if run(build, root, 1200) != 0 or run(tests, root, 300) != 0:
+        if run(build, root, 1200) != 0 or run_tests(tests, root, 300) != 0:
             sys.exit("mutation: the unmutated tree does not build or pass its tests")
 
         by_file = {}
@@ -169,7 +187,7 @@ def main():
                     if spare:
                         queue.append(spare.pop(0))
                     continue
-                outcome = run(tests, root, 120)
+                outcome = run_tests(tests, root, 120)
             finally:
                 (root / mutant[0]).write_text(original)
             path, n, kind, old, new = mutant
