@@ -133,7 +133,7 @@ long delete_without_links(Raw& raw, RegKey parent, const char* name, unsigned de
 }
 
 // Deletes a key below an open parent (0: HKEY_LOCAL_MACHINE) with everything
-// below it. A key that stays answers ERROR_ACCESS_DENIED.
+// below it. Success only where it is gone; a missing key answers not found.
 template <class Raw>
 long delete_tree(Raw& raw, LinkRule rule, RegKey parent, const char* name, unsigned depth) {
     if (rule == LinkRule::NoLinks) return delete_without_links(raw, parent, name, depth);

@@ -30,7 +30,8 @@ struct RawRegistry {
         return result;
     }
     long query_value(RegKey key, const char* value) {
-        return RegQueryValueExA(as_hkey(key), value, nullptr, nullptr, nullptr, nullptr);
+        DWORD size = 0; // asked with no buffer, as the API documents it
+        return RegQueryValueExA(as_hkey(key), value, nullptr, nullptr, nullptr, &size);
     }
     long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
         DWORD size = *length;

@@ -133,9 +133,10 @@ TEST_P(LookAtTheKey, DecidesWhetherTheTreeGoes) {
 }
 
 // The calls that can fail: on the NT family the look at the key (1) and the
-// query of its link value (2); on the 9x family first the look at SOFTWARE
-// and its close, or the plain open and close where that look fails, then
-// the same for the key, and on a system without links its one deletion (5).
+// query of its link value (2). On the 9x family first the look at SOFTWARE
+// and its close, or where the option is refused or answered "not found"
+// (which counts no call) the plain open of SOFTWARE and its close; then the
+// same for the key, and on a system without links its one deletion (5).
 INSTANTIATE_TEST_SUITE_P(
     Answers, LookAtTheKey,
     ::testing::Values(LookCase{"NtOpenFails", Family::Nt, 1, false},
@@ -148,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LookCase{"Windows95RefusesTheOption", Family::Windows95, 0, true},
                       LookCase{"Windows95AnswersNotFound", Family::Windows95NotFound, 0, true},
                       LookCase{"Windows95PlainOpenFails", Family::Windows95, 3, false},
+                      LookCase{"Windows95SoftwareOpenFailsLooksAtEach", Family::Windows95, 1,
+                               false},
                       LookCase{"Windows95OneCallFailsTreeStillGoes", Family::Windows95, 5, true}),
     CaseName());
 
