@@ -200,12 +200,16 @@ def read_registry(prefix):
 
 
 # Rewritten by Wine itself when a program starts with another locale or a
-# display: the code pages, the time zone, the display adapter and monitor.
+# display: the code pages, the time zone, the display adapter, its GPU and
+# the monitor. Wine empties the device keys before it writes them again, so a
+# server stopped in between saves them half made.
 WINE_OWN_KEYS = tuple("system\\currentcontrolset\\" + k for k in (
     "control\\class\\{4d36e968-e325-11ce-bfc1-08002be10318}",
+    "control\\class\\{4d36e96e-e325-11ce-bfc1-08002be10318}",
     "control\\nls\\codepage",
     "control\\timezoneinformation",
     "enum\\display",
+    "enum\\pci\\ven_0000&dev_0000&subsys_00000000&rev_00",
     "hardware profiles\\current\\software\\fonts",
 ))
 
