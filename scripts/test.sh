@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs every test: unit tests under the sanitizers, the PE check of the exe,
-# a reproducible build, short fuzzing runs (TALVEX_FUZZ_SECONDS each, 10 unless
-# set), the end-to-end tests under Wine, and the release's floppy image read
-# back. Installs what is missing first (as root). Prints each stage's time and
-# ends with one line: "all: N passed, N failed, N skipped"; a stage is skipped
-# only where the machine cannot run it (exit code 77).
+# Runs every test: the set-up script's checks, unit tests under the
+# sanitizers, the PE check of the exe, a reproducible build, short fuzzing runs
+# (TALVEX_FUZZ_SECONDS each, 10 unless set), the end-to-end tests under Wine,
+# and the release's floppy image read back. Installs what is missing first (as
+# root). Prints each stage's time and ends with one line: "all: N passed, N
+# failed, N skipped"; a stage is skipped only where the machine cannot run it
+# (exit code 77).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh || exit 1
@@ -39,6 +40,7 @@ pe_check_rejects() {
     grep -q "msvcrt.dll" /tmp/talvex-pe-negative.log
 }
 
+stage "set-up script" tests/setup/install_deps_check.sh
 stage "unit tests" ctest --preset host
 stage "PE check" pe_check
 stage "PE check rejects a forbidden exe" pe_check_rejects
