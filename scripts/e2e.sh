@@ -37,7 +37,14 @@ else
     case "${TALVEX_E2E_ARCH:-}" in
         i386 | x86_64) arches=("$TALVEX_E2E_ARCH") ;;
         both) arches=(i386 x86_64) ;;
-        "") if runs "$wine32"; then arches=(i386); else arches=(x86_64); fi ;;
+        "")
+            if runs "$wine32"; then
+                arches=(i386)
+            else
+                arches=(x86_64)
+                echo "e2e: the x86_64 build stands in for the i386 exe: $(refused_i386)"
+            fi
+            ;;
         *) echo "e2e: TALVEX_E2E_ARCH must be i386, x86_64 or both" >&2; exit 2 ;;
     esac
 fi
@@ -59,7 +66,9 @@ if [ "$(id -u)" = 0 ]; then
 else
     as_user() { "$@"; }
 fi
-work=$(as_user mktemp -d /tmp/talvex-e2e.XXXXXX)
+# The work folder shares a file system with the cached prefixes, which each
+# scenario copies as hard links (a tmpfs /tmp or a separate /home would not).
+work=$(as_user bash -c 'mkdir -p "$HOME/.cache" && mktemp -d "$HOME/.cache/talvex-e2e-work.XXXXXX"')
 trap 'rm -rf "$work"' EXIT
 shots=""
 args=()
