@@ -96,7 +96,7 @@ fi
 mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null |
     awk -v release="$release" '$1 == release { print $2; exit }')
 if [ -z "$mirror" ] || ! wget -q -O /dev/null "${mirror%/}/dists/$release/Release"; then
-    say "cannot start: the registry is out of reach (${mirror:-no $release source in apt's sources})"
+    say "cannot start: the registry is out of reach (${mirror:-no $release source among the apt sources})"
     exit 77
 fi
 
