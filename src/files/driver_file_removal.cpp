@@ -1,6 +1,7 @@
 #include "files/driver_file_removal.h"
 
 #include "files/directory_query.h"
+#include "system/characters.h"
 #include "system/system_services.h"
 #include "system/text.h"
 
@@ -38,11 +39,17 @@ void delete_in(SystemServices& sys, Directory which, unsigned capacity, const ch
 
 } // namespace
 
-bool is_plain_file_name(const char* name) {
+bool is_plain_file_name(const char* name, SystemServices& sys) {
     if (text_equal(name, ".") || text_equal(name, "..")) return false;
-    for (; *name != 0; ++name) {
-        // A wildcard names no one file, and a deletion may expand it.
-        if (*name == '\\' || *name == '/' || *name == ':' || *name == '*' || *name == '?') {
+    // A wildcard names no one file, and a deletion may expand it. These bytes
+    // lie below every trail byte, so each refuses wherever it stands.
+    for (const char* p = name; *p != 0; ++p) {
+        if (*p == '/' || *p == ':' || *p == '*' || *p == '?') return false;
+    }
+    // A trail byte 0x5C separates nothing. Half a character names no file,
+    // yet the system's conversion of the path may drop it and name another.
+    for (const char* p = name; *p != 0; p = next_character(p, sys)) {
+        if (*p == '\\' || (p[1] == 0 && sys.is_dbcs_lead_byte(static_cast<unsigned char>(*p)))) {
             return false;
         }
     }
@@ -51,7 +58,7 @@ bool is_plain_file_name(const char* name) {
 
 void remove_inf_files(SystemServices& sys, const DeviceTable& table, unsigned capacity) {
     for (const DeviceSlot& slot : table.slots) {
-        if (!is_plain_file_name(slot.inf_path)) continue;
+        if (!is_plain_file_name(slot.inf_path, sys)) continue;
         for (const char* folder : kInfFolders) {
             delete_in(sys, Directory::Windows, capacity, folder, slot.inf_path);
         }

@@ -49,13 +49,16 @@ TEST(DriverFileRemoval, GivesTheGoldenCalls) {
     }
 }
 
-// A name that climbs out of the inf folders, names a drive, or holds a
-// wildcard that Windows 95 may expand is never handed to a deletion.
+// A name that climbs out of the inf folders, names a drive, holds a wildcard
+// that Windows 95 may expand, or ends in half a character (0x83 leads in code
+// page 932) is never handed to a deletion.
 TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
     for (const char* name :
-         {"..\\..\\config.sys", "../win.ini", "c:x.inf", "..", ".", "*.inf", "talvex?.inf", "*"}) {
+         {"..\\..\\config.sys", "../win.ini", "c:x.inf", "..", ".", "*.inf", "talvex?.inf", "*",
+          "\x83\\\\..\\..\\config.sys", "\x83*.inf", "\x83?.inf", "x.inf\x83"}) {
         SCOPED_TRACE(name);
         SimulatedMachine machine;
+        for (int b = 0x81; b <= 0x9F; ++b) machine.lead_bytes.set(b);
         for (const char* kept :
              {"c:\\config.sys", "C:\\WINDOWS\\win.ini", "C:\\WINDOWS\\inf\\talvex0.inf",
               "C:\\WINDOWS\\inf\\other\\x.inf"}) {

@@ -363,8 +363,15 @@ static bool matches(const char* pattern, const char* name) {
     return (*pattern == '?' || *pattern == *name) && matches(pattern + 1, name + 1);
 }
 
+// As Wine converts the name, a lead byte with nothing behind it is dropped:
+// "oem.inf" and half a character names oem.inf.
 bool SimulatedMachine::delete_file(const char* path) {
-    const std::string folded = fold_name(path);
+    std::string name = path;
+    const auto lead = [&](size_t at) { return lead_bytes[static_cast<unsigned char>(name[at])]; };
+    size_t last = 0; // where the last character begins
+    for (size_t at = 0; at < name.size(); at += lead(at) ? 2 : 1) last = at;
+    if (last + 1 == name.size() && lead(last)) name.pop_back();
+    const std::string folded = fold_name(name);
     bool deleted = false;
     if (!fails()) {
         const size_t folder = folded.rfind('\\') + 1;
