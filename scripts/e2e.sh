@@ -68,7 +68,10 @@ else
 fi
 # The work folder shares a file system with the cached prefixes, which each
 # scenario copies as hard links (a tmpfs /tmp or a separate /home would not).
-work=$(as_user bash -c 'mkdir -p "$HOME/.cache" && mktemp -d "$HOME/.cache/talvex-e2e-work.XXXXXX"')
+# Those of killed runs go after a day.
+work=$(as_user bash -c 'mkdir -p "$HOME/.cache" &&
+    find "$HOME/.cache" -maxdepth 1 -name "talvex-e2e-work.*" -mmin +1440 -exec rm -rf {} + &&
+    mktemp -d "$HOME/.cache/talvex-e2e-work.XXXXXX"')
 trap 'rm -rf "$work"' EXIT
 shots=""
 args=()

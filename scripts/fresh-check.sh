@@ -16,6 +16,8 @@
 # reach.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# su without - leaves root a PATH without debootstrap and chroot.
+PATH=/usr/local/sbin:/usr/sbin:/sbin:$PATH
 repo=$(pwd)
 release=bookworm
 prefix=/var/tmp/talvex-fresh
@@ -53,6 +55,8 @@ run_command() {
 # Inside the namespaces: the system, its mounts, the two commands.
 inside() {
     local root=$1 mirror=$2 start=$SECONDS status=0
+    # As PID 1 of its namespace it would ignore a signal it has no trap for.
+    trap 'exit 1' INT TERM HUP
     if ! debootstrap --variant=minbase --include=git,ca-certificates "$release" "$root" "$mirror" \
         >"$logs/debootstrap.log" 2>&1; then
         say "debootstrap FAILED; its log:"
@@ -93,8 +97,9 @@ if ! command -v debootstrap >/dev/null; then
         { apt-get update -qq >/dev/null 2>&1; apt-get install -y -qq debootstrap >/dev/null 2>&1; } ||
         { say "cannot start: debootstrap cannot be installed"; exit 77; }
 fi
-mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null |
-    awk -v release="$release" '$1 == release { print $2; exit }')
+# A source of the release, by the name its lines give or by its codename.
+mirror=$(apt-get indextargets --format '$(RELEASE)|$(CODENAME)|$(REPO_URI)' 2>/dev/null |
+    awk -F'|' -v release="$release" '$1 == release || $2 == release { print $3; exit }')
 if [ -z "$mirror" ] || ! wget -q -O /dev/null "${mirror%/}/dists/$release/Release"; then
     say "cannot start: the registry is out of reach (${mirror:-no $release source among the apt sources})"
     exit 77
@@ -110,10 +115,14 @@ mkdir -p "$logs"
 rm -f "$logs"/*.log
 root=$(mktemp -d "$prefix.XXXXXX")
 chmod 755 "$root"
-trap 'remove_chroot "$root"' EXIT
-trap 'exit 1' INT TERM HUP
+trap 'chown -R --reference="$repo" "$repo/out"; remove_chroot "$root"' EXIT
 start=$SECONDS
 status=0
-unshare -m -p -f --propagation private "$repo/scripts/fresh-check.sh" --inside "$root" "$mirror" || status=1
+# Killing unshare kills the namespace's PID 1, and with it all inside.
+unshare --kill-child -m -p -f --propagation private "$repo/scripts/fresh-check.sh" \
+    --inside "$root" "$mirror" &
+namespace=$!
+trap 'kill -KILL "$namespace" 2>/dev/null; wait "$namespace"; exit 1' INT TERM HUP
+wait "$namespace" || status=1
 say "$([ "$status" = 0 ] && echo passed || echo FAILED) in $((SECONDS - start)) s"
 exit $status

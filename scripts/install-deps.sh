@@ -64,9 +64,10 @@ elif [ ${#missing[@]} -gt 0 ]; then
     if ! install_plain_then_targeted "${missing[@]}"; then
         rest=()
         for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
-        say "installing without wine32:i386"
-        if [ ${#rest[@]} = ${#missing[@]} ] || ! install_plain_then_targeted "${rest[@]}"; then
-            step="apt-get install of ${rest[*]}, plain and with -t $(codename)"
+        if [ ${#rest[@]} = ${#missing[@]} ] ||
+            ! { say "installing without wine32:i386" && install_plain_then_targeted "${rest[@]}"; }; then
+            step="apt-get install of ${rest[*]}"
+            [ -n "$(codename)" ] && step="$step, plain and with -t $(codename)"
             [ "$updated" = 1 ] || step="$step, after apt-get update failed"
             say "FAILED: $step"
             exit 1

@@ -1,24 +1,24 @@
 #!/usr/bin/env bash
 # scripts/install-deps.sh (or the script given) on a registry's bad day, with
-# stand-ins for the package tools first on PATH: each case's apt-get calls,
-# printed line and exit code. Nothing of the real system is touched.
+# stand-ins for the package tools first on PATH, each logging its arguments
+# (LOG.all; LOG gets the calls that would change the system): each case's
+# calls, printed line and exit code. It touches nothing real.
 set -uo pipefail
 script=$(realpath "${1:-$(dirname "$0")/../../scripts/install-deps.sh}")
 dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT
-mkdir "$dir/bin" && echo VERSION_CODENAME=bookworm >"$dir/os-release"
-stand_in() { printf '#!/bin/bash\n%s\n' "$2" >"$dir/bin/$1" && chmod +x "$dir/bin/$1"; }
-stand_in id 'echo "$AS_UID"'
+mkdir "$dir/bin" && echo VERSION_CODENAME=bookworm >"$dir/os-release" && passed=0 failed=0
+stand_in() { printf '#!/bin/bash\necho "${0##*/} $*" >>"$LOG.all"\n%s\n' "$2" >"$dir/bin/$1" && chmod +x "$dir/bin/$1"; }
+stand_in id 'echo "$AS_UID"' && stand_in locale 'true' && stand_in locale-gen 'printf "gen " >>"$LOG"'
 stand_in dpkg-query '[[ $MISSING != all && " $MISSING " != *" ${@: -1} "* ]] && echo "install ok installed"'
-stand_in dpkg '[ "$1" != --print-foreign-architectures ] || echo amd64'
-stand_in locale 'true' && stand_in locale-gen 'true'
+stand_in dpkg '[ "$1" = --print-foreign-architectures ] && echo amd64 || printf "i386 " >>"$LOG"'
 # The update always fails as a mirror mid-sync does. FAIL: plain (only -t
 # installs), i386 (no i386 package at all), all (nothing installs).
 stand_in apt-get 'a=" $* " t= w=; [[ $a == *" -t bookworm "* ]] && t=-t
 [[ $a == *" wine32:i386 "* ]] && w=+w; printf "%s " "$1$t$w" >>"$LOG"
 [ "$1" = update ] && exit 100
 case $FAIL in plain) [ -n "$t" ] ;; i386) [ -z "$w" ] ;; all) exit 1 ;; esac'
-check() { # uid, missing packages, failure, exit code, apt-get calls, printed line
-    : >"$dir/log" && : >"$dir/locale.gen"
+check() { # uid, missing packages, failure, exit code, calls, printed line
+    : >"$dir/log" && : >"$dir/log.all"
     out=$(PATH="$dir/bin:$PATH" AS_UID=$1 MISSING=$2 FAIL=$3 LOG="$dir/log" TALVEX_APT_RETRY_DELAY=0 \
         TALVEX_OS_RELEASE="$dir/os-release" TALVEX_LOCALE_GEN="$dir/locale.gen" bash "$script" 2>&1)
     status=$? calls=$(cat "$dir/log")
@@ -26,15 +26,15 @@ check() { # uid, missing packages, failure, exit code, apt-get calls, printed li
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        printf 'FAILED: %s/%s/%s: exit %s, apt-get: %s\n%s\n' "$1" "$2" "$3" "$status" "$calls" "$out"
+        printf 'FAILED: %s/%s/%s: exit %s, calls: %s\n%s\n%s\n' "$1" "$2" "$3" "$status" "$calls" "$out" \
+            "$(grep -v '^id \|^dpkg-query ' "$dir/log.all")"
     fi
 }
-passed=0 failed=0 u3="update update update"
-check 0 all none 0 "$u3 install+w " "going on with the package lists at hand"
-check 0 all plain 0 "$u3 install+w install-t+w " "trying again with -t bookworm"
-check 0 all i386 0 "$u3 install+w install-t+w install " "wine32:i386 cannot be installed now"
-check 0 all all 1 "$u3 install+w install-t+w install install-t " "FAILED: apt-get install"
-check 0 wine32:i386 all 0 "update install+w install-t+w " "wine32:i386 cannot be installed now"
+check 0 all none 0 "i386 update update update install+w gen " "going on with the package lists at hand"
+check 0 all plain 0 "i386 update update update install+w install-t+w gen " "trying again with -t bookworm"
+check 0 all i386 0 "i386 update update update install+w install-t+w install gen " "wine32:i386 cannot be installed now"
+check 0 all all 1 "i386 update update update install+w install-t+w install install-t " "FAILED: apt-get install"
+check 0 wine32:i386 all 0 "i386 update install+w install-t+w gen " "wine32:i386 cannot be installed now"
 check 1000 wine32:i386 all 0 "" "wine32:i386 cannot be installed now"
 echo "install-deps checks: $passed passed, $failed failed"
 [ "$failed" = 0 ]
