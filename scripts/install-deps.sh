@@ -20,16 +20,15 @@ delay=${TALVEX_APT_RETRY_DELAY:-5}
 locale_gen=${TALVEX_LOCALE_GEN:-/etc/locale.gen}
 wine32_line="install-deps: wine32:i386 cannot be installed now; the Wine stage proves the x86_64 build"
 
+release=$(. "${TALVEX_OS_RELEASE:-/etc/os-release}" && echo "${VERSION_CODENAME:-}")
+
 say() { echo "install-deps: $*" >&2; }
-codename() { (. "${TALVEX_OS_RELEASE:-/etc/os-release}" && echo "${VERSION_CODENAME:-}"); }
 apt_install() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 # The list as it stands, then with the point release as the target.
 install_plain_then_targeted() {
     apt_install "$@" && return 0
-    local release
-    release=$(codename)
     [ -n "$release" ] || return 1
     say "apt-get install failed; trying again with -t $release"
     apt_install -t "$release" "$@"
@@ -67,7 +66,7 @@ elif [ ${#missing[@]} -gt 0 ]; then
         if [ ${#rest[@]} = ${#missing[@]} ] ||
             ! { say "installing without wine32:i386" && install_plain_then_targeted "${rest[@]}"; }; then
             step="apt-get install of ${rest[*]}"
-            [ -n "$(codename)" ] && step="$step, plain and with -t $(codename)"
+            [ -n "$release" ] && step="$step, plain and with -t $release"
             [ "$updated" = 1 ] || step="$step, after apt-get update failed"
             say "FAILED: $step"
             exit 1

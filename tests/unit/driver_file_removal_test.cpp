@@ -50,8 +50,7 @@ TEST(DriverFileRemoval, GivesTheGoldenCalls) {
 }
 
 // A name that climbs out of the inf folders, names a drive, holds a wildcard
-// that Windows 95 may expand, or ends in half a character (0x83 leads in code
-// page 932) is never handed to a deletion.
+// that Windows 95 may expand or ends in half a character is never deleted.
 TEST(DriverFileRemoval, InfPathsThatCouldReachOtherFilesAreNeverDeleted) {
     for (const char* name :
          {"..\\..\\config.sys", "../win.ini", "c:x.inf", "..", ".", "*.inf", "talvex?.inf", "*",
