@@ -13,7 +13,7 @@
 set -uo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev libbenchmark-dev clang
-          libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+          libclang-rt-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
           binutils-mingw-w64-x86-64 wine wine32:i386
           wine64 fonts-wine xvfb xauth imagemagick locales ccache mtools dosfstools)
 delay=${TALVEX_APT_RETRY_DELAY:-5}
