@@ -90,9 +90,9 @@ for arch in "${arches[@]}"; do
         exe=$TALVEX_E2E_EXE
         cp "$exe" "$work/bin-$arch/talvexun.exe"
     fi
-    bits=32
-    [ "$arch" = x86_64 ] && bits=64
-    echo "$exe ($arch) under ${bits}-bit Wine" >"$work/bin-$arch/proves"
+    bits=32 loader=$wine32
+    [ "$arch" = x86_64 ] && bits=64 loader=$wine64
+    echo "$exe ($arch) under ${bits}-bit $("$loader" --version)" >"$work/bin-$arch/proves"
 done
 [ "$(id -u)" = 0 ] && chown -R "$user" "$work"
 

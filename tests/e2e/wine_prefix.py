@@ -89,12 +89,33 @@ def wine_version():
     return _version[arch()]
 
 
+# What one Wine does otherwise than another, written once, by the version it
+# was measured on; a later Wine is taken for the last one before it, and
+# read_registry() checks that the prefix agrees, so that a failure under a
+# new Wine reads as a change of Wine, not as a fault of the program.
+# (version, where HKLM\System\CurrentControlSet is stored)
+WINE_FACTS = [
+    (8, "system\\currentcontrolset"),  # Wine 8.0: a key of its own
+    # Wine 10.0: a link to ControlSet001, as on NT, in every mode. Its wineboot
+    # also crashes (free(): invalid pointer) where TMPDIR names a folder of
+    # one's own, so Prefix drops TMPDIR.
+    (10, "system\\controlset001"),
+]
+CURRENT_CONTROL_SET = "system\\currentcontrolset"
+
+
+def wine_facts():
+    major = int(re.search(r"(\d+)\.", wine_version()).group(1))
+    return [f for f in WINE_FACTS if f[0] <= major][-1]
+
+
 class Prefix:
     def __init__(self, path):
         self.path = Path(path)
         self.env = dict(os.environ, WINEPREFIX=str(self.path), **BASE_ENV,
                         **ARCHES[arch()]["env"])
         self.env.pop("DISPLAY", None)  # only the box tests get their own display
+        self.env.pop("TMPDIR", None)  # see WINE_FACTS
 
     @property
     def drive_c(self):
@@ -102,15 +123,16 @@ class Prefix:
 
     def run(self, *args, timeout=120, check=True):
         # Output goes to files, not pipes: Wine's services outlive the command
-        # and would hold a pipe open.
-        with tempfile.TemporaryFile() as out:
+        # and would hold a pipe open. Wine's own messages (Wine 10 warns of
+        # XDG_RUNTIME_DIR) stay out of the program's report.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             result = subprocess.run(list(args), env=self.env, timeout=timeout, stdout=out,
-                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                    cwd=self.path.parent)
-            out.seek(0)
-            result.stdout = out.read()
+                                    stderr=err, stdin=subprocess.DEVNULL, cwd=self.path.parent)
+            out.seek(0), err.seek(0)
+            result.stdout, result.stderr = out.read(), err.read()
         if check and result.returncode != 0:
-            raise RuntimeError(f"{args} exited {result.returncode}: {result.stdout[-2000:]!r}")
+            raise RuntimeError(f"{args} exited {result.returncode}: "
+                               f"{(result.stdout + result.stderr)[-2000:]!r}")
         return result
 
     def wine(self, *args, **kwargs):
@@ -196,6 +218,16 @@ def read_registry(prefix):
     for name, _ in list(keys.values()):
         for above in keys_above(name):
             keys.setdefault(above.lower(), (above, {}))
+    # The program names the keys below CurrentControlSet, wherever Wine keeps them.
+    version, stored = wine_facts()
+    below = lambda top: [k for k in keys if k.startswith(top + "\\")]  # noqa: E731
+    if not below(stored) or (stored != CURRENT_CONTROL_SET and below(CURRENT_CONTROL_SET)):
+        raise RuntimeError(f"{wine_version()} keeps the keys of CurrentControlSet elsewhere than"
+                           f" Wine {version} did, in {stored}: see WINE_FACTS")
+    for k in below(stored) if stored != CURRENT_CONTROL_SET else []:
+        name, values = keys.pop(k)
+        keys[CURRENT_CONTROL_SET + k[len(stored):]] = (
+            "System\\CurrentControlSet" + name[len(stored):], values)
     return {k: v for k, v in keys.items() if not k.startswith(WINE_OWN_KEYS)}
 
 

@@ -44,7 +44,8 @@ def check(exe, allowlist_path, budget):
             if dll not in ALLOWED_DLLS:
                 faults.append(f"imports from {dll}")
             continue
-        m = re.match(r"\s+[0-9a-f]+\s+\d+\s+(\w+)$", line)
+        # binutils 2.40: address, hint, name; 2.44: address, <none>, hint in hex, name
+        m = re.match(r"\s+[0-9a-f]+\s+(?:<none>\s+)?[0-9a-f]+\s+(\w+)$", line)
         if dll and m:
             imports.append(f"{dll}!{m.group(1)}")
         elif dll and not line.strip():
