@@ -18,9 +18,8 @@ namespace {
 std::unique_ptr<SimulatedMachine> silent_run(
     const fixture::Fixture& f, Family family, SimulatedMachine::CallFault fault = {},
     const std::function<void(SimulatedMachine&)>& prepare = [](SimulatedMachine&) {}) {
-    auto machine = std::make_unique<SimulatedMachine>();
+    auto machine = std::make_unique<SimulatedMachine>(family);
     prepare(*machine);
-    machine->family = family;
     machine->command_line_text = "talvexun.exe /s";
     machine->fault = fault;
     fixture::seed(*machine, f);

@@ -25,8 +25,7 @@ class KeyTree : public ::testing::TestWithParam<std::tuple<TreeCase, Family>> {}
 // The whole tree goes in every family; the keys beside it stay.
 TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
     const auto& [tree, family] = GetParam();
-    SimulatedMachine machine;
-    machine.family = family;
+    SimulatedMachine machine(family);
     for (const std::string& key : tree.keys) machine.add_key(key);
     machine.add_key(kTop + "1");
     machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF");
@@ -47,8 +46,7 @@ TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
 TEST(KeyTreeDeletion, WalkStopsBelowTheDeepestLevel) {
     for (const Family family : {Family::Nt, Family::Wine9x}) {
         for (const size_t depth : {511, 512}) { // FFFFFFFF and `depth` more levels
-            SimulatedMachine machine;
-            machine.family = family;
+            SimulatedMachine machine(family);
             machine.add_key(chain(depth, "k"));
             EXPECT_EQ(machine.reg_delete_key(kTop.c_str()) == 0, depth == 511) << depth;
             EXPECT_EQ(machine.has_key(chain(depth, "k")), depth == 512) << depth;
@@ -97,8 +95,7 @@ TEST(KeyTreeDeletion, AsksOnceWhetherLinksMayExistAndLeavesAMissingKeyAlone) {
                  {Family::Wine9x, known, looked_at},
                  {Family::Nt, {}, looked_at}};
     for (const auto& c : cases) {
-        SimulatedMachine machine;
-        machine.family = c.family;
+        SimulatedMachine machine(c.family);
         machine.add_key("Enum\\Root\\MEDIA\\0022");
         EXPECT_NE(machine.reg_delete_key(kMissing.c_str()), 0);
         machine.reg_delete_key(kMissing.c_str());
@@ -123,8 +120,7 @@ class LookAtTheKey : public ::testing::TestWithParam<LookCase> {};
 // goes in one call, or depth first should that call fail.
 TEST_P(LookAtTheKey, DecidesWhetherTheTreeGoes) {
     const LookCase& c = GetParam();
-    SimulatedMachine machine;
-    machine.family = c.family;
+    SimulatedMachine machine(c.family);
     machine.add_key(kTop + "\\FFFFFFFF\\LogConfig");
     machine.fault.nth = c.failing_call;
     machine.reg_delete_key(kTop.c_str());

@@ -24,8 +24,7 @@ class RegistryRemoval : public ::testing::TestWithParam<ScenarioCase> {};
 // instances and on one with none: both key-deletion families make the same
 // calls with the same results.
 TEST_P(RegistryRemoval, GivesTheGoldenTrace) {
-    SimulatedMachine machine;
-    machine.family = GetParam().family;
+    SimulatedMachine machine(GetParam().family);
     fixture::seed(machine, fixture::load(GetParam().fixture));
     DeviceTable table = {};
     discover_device_instances(machine, table);

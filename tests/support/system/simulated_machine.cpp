@@ -47,9 +47,11 @@ std::string best_fit(const std::string& name) {
 
 } // namespace
 
-SimulatedMachine::SimulatedMachine() {
+SimulatedMachine::SimulatedMachine(Family family) : family(family) {
     keys_[""] = Key{"", {}};
     add_key("SOFTWARE"); // as on every Windows
+    add_key(has_links(family) ? "System\\ControlSet001" : "System\\CurrentControlSet");
+    if (has_links(family)) add_link("System\\CurrentControlSet", "System\\ControlSet001");
 }
 
 void SimulatedMachine::record(const std::string& line) {
@@ -62,7 +64,7 @@ bool SimulatedMachine::fails() {
 }
 
 void SimulatedMachine::add_key(const std::string& path) {
-    const std::string folded = fold_name(path);
+    const std::string folded = resolve(fold_name(path), true);
     if (keys_.count(folded) != 0) return;
     if (!folded.empty()) add_key(parent_of(path));
     keys_[folded] = Key{path, {}};
@@ -71,7 +73,7 @@ void SimulatedMachine::add_key(const std::string& path) {
 void SimulatedMachine::set_value(const std::string& key, const std::string& name, uint32_t type,
                                  const std::string& data) {
     add_key(key);
-    keys_[fold_name(key)].values[fold_name(name)] = Value{type, data};
+    keys_[resolve(fold_name(key), true)].values[fold_name(name)] = Value{type, data};
 }
 
 void SimulatedMachine::add_link(const std::string& path, const std::string& target, uint32_t type) {
@@ -79,7 +81,7 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
     std::string utf16;
     for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
     set_value(path, win::kSymbolicLinkValue, type, utf16);
-    keys_[fold_name(path)].link = true;
+    keys_[resolve(fold_name(path), true)].link = true;
     any_link_ = true;
 }
 
@@ -88,11 +90,11 @@ void SimulatedMachine::add_file(const std::string& path, const std::string& byte
 }
 
 bool SimulatedMachine::has_key(const std::string& path) const {
-    return keys_.count(fold_name(path)) != 0;
+    return keys_.count(resolve(fold_name(path), true)) != 0;
 }
 
 bool SimulatedMachine::has_value(const std::string& key, const std::string& name) const {
-    auto found = keys_.find(fold_name(key));
+    auto found = keys_.find(resolve(fold_name(key), true));
     return found != keys_.end() && found->second.values.count(fold_name(name)) != 0;
 }
 

@@ -86,14 +86,16 @@ class SimulatedMachine final : public SystemServices {
         bool from_then_on = false;
     };
 
-    SimulatedMachine();
+    // Where links exist, System\CurrentControlSet is a link to ControlSet001,
+    // as on NT and under Wine 10 in every mode; on Windows 95 a key.
+    explicit SimulatedMachine(Family family = Family::Windows95);
 
     // Setting up.
     std::string command_line_text = "talvexun.exe";
     std::bitset<256> lead_bytes;
     uint16_t language = 0x0409;
     std::deque<int> box_answers; // IDYES when none is left
-    Family family = Family::Windows95;
+    const Family family;
     std::string windows_directory = "C:\\WINDOWS";
     std::string system_directory = "C:\\WINDOWS\\SYSTEM";
     bool directory_fails = false; // both directory queries fail and return 0
@@ -103,6 +105,8 @@ class SimulatedMachine final : public SystemServices {
     std::function<void()> before_call;
     unsigned before_call_nth = 0;
 
+    // Keys are made, set and found as RegCreateKeyExA and RegOpenKeyExA reach
+    // them: through every link above the last level.
     void add_key(const std::string& path);
     void set_value(const std::string& key, const std::string& name, uint32_t type,
                    const std::string& data);
