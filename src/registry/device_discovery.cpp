@@ -1,5 +1,6 @@
 #include "registry/device_discovery.h"
 
+#include "registry/registry_removal.h"
 #include "system/system_services.h"
 #include "system/text.h"
 
@@ -10,6 +11,10 @@ struct SlotKeys {
     const char* enum_key;
     const char* fallback_key;
 };
+
+// The card's own part of each path: its device key on.
+constexpr unsigned kEnumCardPart = text_length("Enum\\ISAPNP\\");
+constexpr unsigned kFallbackCardPart = text_length("Enum\\Root\\");
 
 constexpr SlotKeys kSlotKeys[kSlotCount] = {
     {"Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF", nullptr},
@@ -37,13 +42,17 @@ bool query_string(SystemServices& sys, RegKey key, const char* name, char* field
     return false;
 }
 
+// A link among the card's keys leaves the slot absent, as a key without a
+// Driver value does: its target is another device's. Only a key that does
+// not open sends slots 4 and 5 to their fallback.
 void read_driver(SystemServices& sys, unsigned index, DeviceSlot& slot) {
     RegKey key = 0;
-    long opened = sys.reg_open_key_ex(kSlotKeys[index].enum_key, kKeyRead, &key);
-    if (opened != kErrorSuccess && kSlotKeys[index].fallback_key != nullptr) {
-        opened = sys.reg_open_key_ex(kSlotKeys[index].fallback_key, kKeyRead, &key);
+    KeyKind kind = sys.reg_open_card_key(kSlotKeys[index].enum_key, kEnumCardPart, &key);
+    if ((kind == KeyKind::Missing || kind == KeyKind::Unopened) &&
+        kSlotKeys[index].fallback_key != nullptr) {
+        kind = sys.reg_open_card_key(kSlotKeys[index].fallback_key, kFallbackCardPart, &key);
     }
-    if (opened != kErrorSuccess) return;
+    if (kind != KeyKind::Plain) return;
     slot.present = query_string(sys, key, "Driver", slot.driver);
     sys.reg_close_key(key);
 }
@@ -60,10 +69,16 @@ void read_inf_path(SystemServices& sys, DeviceSlot& slot) {
     static_assert(sizeof path > text_length(kClassKeyPrefix) + kValueCapacity - 1);
     PathBuilder key_path(path, sizeof path);
     key_path.append(kClassKeyPrefix).append(slot.driver);
+    if (!key_path.ok()) return;
+    // A value that names no class instance has no part of the card's in the
+    // class tree: its key is only read, never deleted.
+    const unsigned instance = class_instance_at(sys, slot.driver);
+    const unsigned card_part = text_length(kClassKeyPrefix) + instance;
     RegKey key = 0;
-    if (!key_path.ok() || sys.reg_open_key_ex(key_path.c_str(), kKeyRead, &key) != kErrorSuccess) {
-        return;
-    }
+    const bool opened =
+        instance != 0 ? sys.reg_open_card_key(key_path.c_str(), card_part, &key) == KeyKind::Plain
+                      : sys.reg_open_key_ex(key_path.c_str(), kKeyRead, &key) == kErrorSuccess;
+    if (!opened) return;
     query_string(sys, key, "InfPath", slot.inf_path);
     sys.reg_close_key(key);
 }

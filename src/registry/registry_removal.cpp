@@ -80,49 +80,56 @@ constexpr unsigned kKeyPathCapacity = 100;
 static_assert(kKeyPathCapacity > text_length(kClassKeyPrefix) + kValueCapacity - 1);
 static_assert(kKeyPathCapacity > longest_resource_entry() + kTagLength);
 
-void delete_composed(SystemServices& sys, const PathBuilder& path) {
-    if (path.ok()) sys.reg_delete_key(path.c_str());
+void delete_composed(SystemServices& sys, const PathBuilder& path, unsigned card_part) {
+    if (path.ok()) sys.reg_delete_key(path.c_str(), card_part);
 }
 
+void delete_fixed(SystemServices& sys, const char* key) {
+    sys.reg_delete_key(key, last_level_at(key));
+}
+
+// The card's part of a class key is its instance, of a resource entry the
+// entry itself, with every level a tag may add.
 void delete_slot_block(SystemServices& sys, const DeviceSlot& slot, const SlotBlock& block) {
     char buffer[kKeyPathCapacity];
-    if (names_class_instance(sys, slot.driver)) {
+    if (const unsigned instance = class_instance_at(sys, slot.driver)) {
         PathBuilder path(buffer, sizeof buffer);
-        delete_composed(sys, path.append(kClassKeyPrefix).append(slot.driver));
+        delete_composed(sys, path.append(kClassKeyPrefix).append(slot.driver),
+                        text_length(kClassKeyPrefix) + instance);
     }
     for (unsigned i = 0; i < block.count; ++i) {
         PathBuilder path(buffer, sizeof buffer);
         path.append(block.entries[i].type_prefix).append(block.entries[i].driver_file);
-        delete_composed(sys, path.append(slot.tag));
+        delete_composed(sys, path.append(slot.tag), text_length(block.entries[i].type_prefix));
     }
 }
 
 } // namespace
 
-bool names_class_instance(SystemServices& sys, const char* driver) {
-    unsigned backslashes = 0;
+unsigned class_instance_at(SystemServices& sys, const char* driver) {
+    unsigned instance = 0;
     bool after_backslash = true; // so that a leading backslash makes an empty segment
     for (const char* p = driver; *p != 0; p = next_character(p, sys)) {
         const bool backslash = *p == '\\';
-        if (backslash && after_backslash) return false;
-        if (backslash) ++backslashes;
+        if (backslash && after_backslash) return 0;
+        if (backslash && instance == 0) instance = static_cast<unsigned>(p - driver) + 1;
         after_backslash = backslash;
     }
-    return backslashes > 0 && !after_backslash;
+    return after_backslash ? 0 : instance;
 }
 
 void remove_registry_entries(SystemServices& sys, const DeviceTable& table) {
-    for (const char* key : kEnumKeys) sys.reg_delete_key(key);
+    for (const char* key : kEnumKeys) delete_fixed(sys, key);
     for (unsigned i = 0; i < kSlotCount; ++i) {
         if (table.slots[i].present) delete_slot_block(sys, table.slots[i], kSlotBlocks[i]);
     }
-    sys.reg_delete_key(kDreamKey);
+    delete_fixed(sys, kDreamKey);
     RegKey run = 0;
     if (sys.reg_open_key_ex(kRunKey, kKeySetValue, &run) == kErrorSuccess) {
         sys.reg_delete_value(run, kRunValue);
         sys.reg_close_key(run);
     }
-    for (const char* key : kClosingKeys) sys.reg_delete_key(key);
+    for (const char* key : kClosingKeys) delete_fixed(sys, key);
 }
 
 } // namespace talvex

@@ -5,84 +5,27 @@
 // ever composed and neither the length of a path nor the depth of the tree
 // limits it.
 //
-// A registry link sends RegOpenKeyExA and RegDeleteKeyA to its target, which
-// may lie anywhere in the registry. The NT family has links, and so may a
-// system of the 9x family that knows REG_OPTION_OPEN_LINK (Wine's 95, 98 and
-// ME modes do), whose RegDeleteKeyA deletes a whole tree by itself, through
-// every link on its way. There every key is first opened as itself
-// (REG_OPTION_OPEN_LINK) and looked at, a link is neither descended into nor
-// deleted, and RegDeleteKeyA is handed a key only once no sub-key is left
-// below it: a key whose sub-key stayed stays too. Only a system that does not
-// know the option knows no links at all, and there a key goes in one call,
-// as Windows 95 deletes a tree.
-#include "system/characters.h"
-#include "system/system_services.h"
+// Where links may exist (card_key.h) every key is first opened as itself and
+// looked at, a link is neither descended into nor deleted, and RegDeleteKeyA
+// is handed a key only once no sub-key is left below it: a key whose sub-key
+// stayed stays too. A system of the 9x family that knows links (Wine's) would
+// otherwise delete a whole tree by itself, through every link on its way.
+// Only a system that does not know the option knows no links at all, and
+// there a key goes in one call, as Windows 95 deletes a tree.
+#include "system/card_key.h"
 
 namespace talvex {
 
-// A key name has at most 255 characters, each of up to two bytes in a
-// double-byte code page.
-constexpr unsigned kKeyNameCapacity = 2 * 255 + 1;
 // Windows nests keys at most 512 levels deep and the walk never follows a
 // link, so no walk goes deeper; the bound keeps the stack bounded should a
 // registry ever nest deeper than documented. A key deeper still stays.
 constexpr unsigned kDeepestKey = 512;
 
-constexpr uint32_t kRegOptionOpenLink = 8; // REG_OPTION_OPEN_LINK
-constexpr long kErrorNoMoreItems = 259;    // ERROR_NO_MORE_ITEMS
-constexpr const char* kLinkValue = "SymbolicLinkValue";
-// A key below HKEY_LOCAL_MACHINE on every Windows.
-constexpr const char* kEverySystemKey = "SOFTWARE";
+constexpr long kErrorNoMoreItems = 259; // ERROR_NO_MORE_ITEMS
 
-// Raw needs, where a parent of 0 stands for HKEY_LOCAL_MACHINE:
+// Raw needs, beyond those of card_key.h:
 // long delete_key(RegKey parent, const char* name),
-// long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key), with KEY_READ,
-// long query_value(RegKey key, const char* value), whether the value exists,
-// long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length),
-// void close_key(RegKey key),
-// bool nt_family() (GetVersion's high bit clear),
-// bool is_dbcs_lead_byte(unsigned char byte) of the ANSI code page.
-
-// How this system's keys are deleted, decided once per run.
-enum class LinkRule {
-    Undecided,
-    LookAtEach, // links may exist: each key is looked at first
-    NoLinks,    // the system does not know the option: one call per tree
-};
-
-// The NT family has links. Windows 95 documents the option argument as
-// reserved, and nothing records its answer to REG_OPTION_OPEN_LINK: it may
-// ignore the option, refuse it or answer "not found". So one look at a key
-// that every system has tells: where it succeeds the system knows the option
-// and may have links; where it fails but a plain open succeeds, it knows
-// neither. Where both fail nothing is known, and each key is looked at.
-template <class Raw> LinkRule decide_link_rule(Raw& raw) {
-    if (raw.nt_family()) return LinkRule::LookAtEach;
-    RegKey key = 0;
-    if (raw.open_key(0, kEverySystemKey, kRegOptionOpenLink, &key) == kErrorSuccess) {
-        raw.close_key(key);
-        return LinkRule::LookAtEach;
-    }
-    if (raw.open_key(0, kEverySystemKey, 0, &key) != kErrorSuccess) return LinkRule::LookAtEach;
-    raw.close_key(key);
-    return LinkRule::NoLinks;
-}
-
-enum class KeyKind { Missing, Plain, Stays };
-
-// Opens the key itself, never a link's target, and tells what it is; the key
-// is left open only for Plain, to be walked and closed by the caller. A key
-// that holds a value named SymbolicLinkValue, of any type, stays: Wine takes
-// a key for a link by a flag that no call can read, whatever its value's
-// type. So does a key that cannot be looked at: it may be a link.
-template <class Raw> KeyKind look_at(Raw& raw, RegKey parent, const char* name, RegKey* key) {
-    const long opened = raw.open_key(parent, name, kRegOptionOpenLink, key);
-    if (opened == kErrorFileNotFound) return KeyKind::Missing;
-    if (opened != kErrorSuccess) return KeyKind::Stays;
-    if (raw.query_value(*key, kLinkValue) == kErrorFileNotFound) return KeyKind::Plain;
-    raw.close_key(*key);
-    return KeyKind::Stays;
-}
+// long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length).
 
 template <class Raw>
 long delete_tree(Raw& raw, LinkRule rule, RegKey parent, const char* name, unsigned depth);
@@ -140,14 +83,22 @@ long delete_tree(Raw& raw, LinkRule rule, RegKey parent, const char* name, unsig
     RegKey key = 0;
     const KeyKind kind = look_at(raw, parent, name, &key);
     if (kind == KeyKind::Missing) return kErrorFileNotFound;
-    if (kind == KeyKind::Stays) return kErrorAccessDenied;
+    if (kind != KeyKind::Plain) return kErrorAccessDenied;
     return empty_then_delete(raw, rule, parent, name, key, depth);
 }
 
-// `rule` is the run's: decided at its first deletion, kept for the others.
-template <class Raw> long delete_key_tree(Raw& raw, LinkRule& rule, const char* sub_key) {
-    if (rule == LinkRule::Undecided) rule = decide_link_rule(raw);
-    return delete_tree(raw, rule, 0, sub_key, 0);
+// Deletes `sub_key` with everything below it, where no level of the card's
+// part (from the offset `card_part` on) is a link.
+template <class Raw>
+long delete_key_tree(Raw& raw, LinkRule& rule, const char* sub_key, unsigned card_part) {
+    if (decided(raw, rule) == LinkRule::NoLinks) return delete_tree(raw, rule, 0, sub_key, 0);
+    RegKey parent = 0;
+    const char* name = nullptr;
+    const KeyKind above = look_above(raw, sub_key, card_part, &parent, &name);
+    long result = above == KeyKind::Missing ? kErrorFileNotFound : kErrorAccessDenied;
+    if (above == KeyKind::Plain) result = delete_tree(raw, rule, parent, name, 0);
+    if (parent != 0) raw.close_key(parent);
+    return result;
 }
 
 } // namespace talvex

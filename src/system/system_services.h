@@ -16,6 +16,11 @@ constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;
 constexpr int kIdNo = 7;
 
+// What a key of the card's turned out to be, opened as the card's own part of
+// its path lets it be: missing, not opened for any other reason, a registry
+// link (or a key that may be one), or a plain key.
+enum class KeyKind { Missing, Unopened, Link, Plain };
+
 class SystemServices {
   public:
     // The process command line as GetCommandLineA gives it.
@@ -29,11 +34,19 @@ class SystemServices {
 
     // Registry, always below HKEY_LOCAL_MACHINE.
     virtual long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) = 0;
+    // Opens a key of the card's for reading. `card_part` is the offset in its
+    // path where the card's own part begins (a device key, a class instance,
+    // a resource entry, or the last level of a fixed key): where links may
+    // exist no link from there on is gone through, while the system's keys
+    // above it (CurrentControlSet, a link on NT) are. The key is open only for
+    // Plain.
+    virtual KeyKind reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) = 0;
     virtual long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                                     uint32_t* size) = 0;
     virtual void reg_close_key(RegKey key) = 0;
-    // Removes the key with everything below it, as Windows 95 does.
-    virtual long reg_delete_key(const char* sub_key) = 0;
+    // Removes a key of the card's (`card_part` as above) with everything below
+    // it, as Windows 95 does, but for any link there and the keys above it.
+    virtual long reg_delete_key(const char* sub_key, unsigned card_part) = 0;
     virtual long reg_delete_value(RegKey key, const char* name) = 0;
 
     // Return the path length on success, the size needed when it does not fit.

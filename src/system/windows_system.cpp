@@ -80,13 +80,18 @@ long WindowsSystem::reg_query_value_ex(RegKey key, const char* name, unsigned ch
     return result;
 }
 
+KeyKind WindowsSystem::reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) {
+    RawRegistry raw;
+    return open_card_key(raw, decided(raw, link_rule_), sub_key, card_part, key);
+}
+
 void WindowsSystem::reg_close_key(RegKey key) {
     RegCloseKey(as_hkey(key));
 }
 
-long WindowsSystem::reg_delete_key(const char* sub_key) {
+long WindowsSystem::reg_delete_key(const char* sub_key, unsigned card_part) {
     RawRegistry raw;
-    return delete_key_tree(raw, link_rule_, sub_key);
+    return delete_key_tree(raw, link_rule_, sub_key, card_part);
 }
 
 long WindowsSystem::reg_delete_value(RegKey key, const char* name) {

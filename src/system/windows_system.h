@@ -13,10 +13,11 @@ class WindowsSystem final : public SystemServices {
     int message_box_ex(const char* text, const char* caption, uint32_t style,
                        uint16_t language) override;
     long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
+    KeyKind reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) override;
     long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                             uint32_t* size) override;
     void reg_close_key(RegKey key) override;
-    long reg_delete_key(const char* sub_key) override;
+    long reg_delete_key(const char* sub_key, unsigned card_part) override;
     long reg_delete_value(RegKey key, const char* name) override;
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;

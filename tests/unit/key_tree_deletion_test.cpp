@@ -7,6 +7,7 @@ namespace talvex {
 namespace {
 
 const std::string kTop = "Enum\\ISAPNP\\CSC9836_DEV0000";
+const unsigned kDeviceKey = 12; // where the card's part of kTop begins
 
 // A chain of `depth` keys below the instance key, each named `name` + level.
 std::string chain(size_t depth, const std::string& name) {
@@ -30,7 +31,7 @@ TEST_P(KeyTree, GoesWholeAndItsNeighboursStay) {
     machine.add_key(kTop + "1");
     machine.add_key("Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF");
 
-    EXPECT_EQ(machine.reg_delete_key(kTop.c_str()), 0);
+    EXPECT_EQ(machine.reg_delete_key(kTop.c_str(), kDeviceKey), 0);
 
     EXPECT_FALSE(machine.has_key(kTop)) << "the machine keeps no key without its parent";
     EXPECT_TRUE(machine.has_key(kTop + "1"));
@@ -48,7 +49,7 @@ TEST(KeyTreeDeletion, WalkStopsBelowTheDeepestLevel) {
         for (const size_t depth : {511, 512}) { // FFFFFFFF and `depth` more levels
             SimulatedMachine machine(family);
             machine.add_key(chain(depth, "k"));
-            EXPECT_EQ(machine.reg_delete_key(kTop.c_str()) == 0, depth == 511) << depth;
+            EXPECT_EQ(machine.reg_delete_key(kTop.c_str(), kDeviceKey) == 0, depth == 511) << depth;
             EXPECT_EQ(machine.has_key(chain(depth, "k")), depth == 512) << depth;
             EXPECT_EQ(machine.open_handles(), 0u);
         }
@@ -97,8 +98,8 @@ TEST(KeyTreeDeletion, AsksOnceWhetherLinksMayExistAndLeavesAMissingKeyAlone) {
     for (const auto& c : cases) {
         SimulatedMachine machine(c.family);
         machine.add_key("Enum\\Root\\MEDIA\\0022");
-        EXPECT_NE(machine.reg_delete_key(kMissing.c_str()), 0);
-        machine.reg_delete_key(kMissing.c_str());
+        EXPECT_NE(machine.reg_delete_key(kMissing.c_str(), kMissing.rfind('\\') + 1), 0);
+        machine.reg_delete_key(kMissing.c_str(), kMissing.rfind('\\') + 1);
         std::vector<std::string> want = c.decision;
         for (int run = 0; run < 2; ++run) want.insert(want.end(), c.each.begin(), c.each.end());
         EXPECT_EQ(machine.trace, want) << family_name(c.family);
@@ -123,7 +124,7 @@ TEST_P(LookAtTheKey, DecidesWhetherTheTreeGoes) {
     SimulatedMachine machine(c.family);
     machine.add_key(kTop + "\\FFFFFFFF\\LogConfig");
     machine.fault.nth = c.failing_call;
-    machine.reg_delete_key(kTop.c_str());
+    machine.reg_delete_key(kTop.c_str(), kDeviceKey);
     EXPECT_EQ(machine.has_key(kTop), !c.top_goes);
     EXPECT_EQ(machine.open_handles(), 0u);
 }

@@ -211,6 +211,15 @@ long SimulatedMachine::reg_open_key_ex(const char* sub_key, uint32_t access, Reg
     return result;
 }
 
+// Recorded as the plain open it stands for, the looks indented above it.
+KeyKind SimulatedMachine::reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) {
+    const KeyKind kind = open_card_key(*this, decided(*this, link_rule_), sub_key, card_part, key);
+    const char* const results[] = {"2", "failed", "link", "0"};
+    record("RegOpenKeyExA " + std::string(sub_key) + " 0x20019 -> " +
+           results[static_cast<int>(kind)]);
+    return kind;
+}
+
 long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                                           uint32_t* size) {
     long result = win::kErrorFileNotFound;
@@ -308,8 +317,8 @@ long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t
     return result;
 }
 
-long SimulatedMachine::reg_delete_key(const char* sub_key) {
-    const long result = delete_key_tree(*this, link_rule_, sub_key);
+long SimulatedMachine::reg_delete_key(const char* sub_key, unsigned card_part) {
+    const long result = delete_key_tree(*this, link_rule_, sub_key, card_part);
     record("RegDeleteKeyA " + std::string(sub_key) + " -> " + std::to_string(result));
     return result;
 }

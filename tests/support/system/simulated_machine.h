@@ -149,10 +149,11 @@ class SimulatedMachine final : public SystemServices {
     int message_box_ex(const char* text, const char* caption, uint32_t style,
                        uint16_t language) override;
     long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
+    KeyKind reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) override;
     long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                             uint32_t* size) override;
     void reg_close_key(RegKey key) override { close_key(key, ""); }
-    long reg_delete_key(const char* sub_key) override;
+    long reg_delete_key(const char* sub_key, unsigned card_part) override;
     long reg_delete_value(RegKey key, const char* name) override;
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
@@ -171,8 +172,8 @@ class SimulatedMachine final : public SystemServices {
     void mutex_close(MutexHandle mutex, bool owned) override;
     void exit_process(uint32_t code) override;
 
-    // The raw calls behind reg_delete_key, for the depth-first deletion: a
-    // parent of 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
+    // The raw calls behind reg_open_card_key and reg_delete_key: a parent of
+    // 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
     long delete_key(RegKey parent, const char* name);
     long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
     long query_value(RegKey key, const char* name);
