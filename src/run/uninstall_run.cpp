@@ -15,11 +15,15 @@ void uninstall_run(SystemServices& sys) {
     const MessageSet messages = select_message_set(sys.get_user_default_lang_id());
     const RunMode mode = run_mode_of(command_line_tail(sys.command_line(), sys));
 
-    if (mode == RunMode::Interactive &&
-        sys.message_box_ex(messages.prompt, kCaption, kConfirmationStyle, messages.language_id) ==
-            kIdNo) {
-        sys.exit_process(0);
-        return;
+    // A person who dismisses the box (Escape, or its close button where a
+    // system offers one) has not said yes.
+    if (mode == RunMode::Interactive) {
+        const int answer =
+            sys.message_box_ex(messages.prompt, kCaption, kConfirmationStyle, messages.language_id);
+        if (answer == kIdNo || answer == kIdCancel) {
+            sys.exit_process(0);
+            return;
+        }
     }
 
     // One copy cleans at a time: a copy started beside another waits here

@@ -14,6 +14,7 @@ constexpr uint32_t kKeySetValue = 0x2; // KEY_SET_VALUE
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;
+constexpr int kIdCancel = 2; // Escape, or the close button where a system offers one
 constexpr int kIdNo = 7;
 
 // What a key of the card's turned out to be, opened as the card's own part of

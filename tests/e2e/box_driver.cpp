@@ -204,7 +204,8 @@ std::string set_of(const std::string& messages, const std::string& text) {
     return "none";
 }
 
-// launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE MESSAGES ANSWER... (6 Yes, 7 No, 1 OK)
+// launch EXE HEXCMDLINE TIMEOUT_MS HOLDFILE MESSAGES ANSWER... (6 Yes, 7 No, 1 OK; 27 posts
+// Escape, 16 WM_CLOSE, as a person who dismisses the box)
 int launch(const std::vector<std::string>& args) {
     const DWORD timeout = static_cast<DWORD>(atoi(args.at(2).c_str()));
     const std::string& hold = args.at(3);
@@ -239,7 +240,10 @@ int launch(const std::vector<std::string>& args) {
             DeleteFileA(hold.c_str());
         }
         const int answer = next_answer < args.size() ? atoi(args[next_answer++].c_str()) : 1;
-        SendMessageA(GetDlgItem(found, answer), BM_CLICK, 0, 0);
+        if (answer == VK_ESCAPE || answer == WM_CLOSE)
+            PostMessageA(found, answer == WM_CLOSE ? WM_CLOSE : WM_KEYDOWN, answer, 0);
+        else
+            SendMessageA(GetDlgItem(found, answer), BM_CLICK, 0, 0);
     }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

@@ -10,7 +10,7 @@ from pathlib import Path
 import end_state
 import wine_prefix
 
-YES, NO, OK = 6, 7, 1
+YES, NO, OK, ESCAPE, CLOSE = 6, 7, 1, 27, 16  # the last two dismiss the box
 _display = {}
 
 # Each set once, and a language of no set; English in the C locale is the
@@ -139,7 +139,9 @@ def tests(ctx, shots_dir):
     """(name, test, alone): a test that takes screenshots runs alone."""
     # (name, answers, language, locale, screenshots), on the full installation
     runs = [("English, Yes cleans the machine", [YES, OK], "en", "C.UTF-8", shots_dir),
-            ("German, No changes nothing", [NO], "de", "de_DE.UTF-8", "")]
+            ("German, No changes nothing", [NO], "de", "de_DE.UTF-8", ""),
+            ("Escape changes nothing", [ESCAPE], "en", "C.UTF-8", ""),
+            ("closing the box changes nothing", [CLOSE], "en", "C.UTF-8", "")]
     found = [(f"boxes {name}", lambda a=a, g=g, lc=lc, s=s: interactive(ctx, "full", a, g, lc, s),
               bool(s)) for name, a, g, lc, s in runs]
     for locale, language in LOCALES:

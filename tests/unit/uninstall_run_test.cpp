@@ -10,7 +10,7 @@ namespace {
 
 // The buttons' results as Windows gives them. (Which tails make a run
 // silent is the command-line tail's table.)
-constexpr int kYes = 6, kNo = 7;
+constexpr int kYes = 6, kNo = 7, kCancel = 2;
 
 struct FlowCase {
     const char* name;
@@ -55,6 +55,7 @@ TEST_P(RunFlow, ExitsWithZeroAndCleansOnlyWithConsent) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, RunFlow,
     ::testing::Values(FlowCase{"AnswerNo", "talvexun.exe", {kNo}, false, 1},
+                      FlowCase{"BoxDismissed", "talvexun.exe", {kCancel}, false, 1},
                       FlowCase{"AnswerYes", "talvexun.exe", {kYes}, true, 2},
                       FlowCase{"BoxCannotBeShown", "talvexun.exe", {0, kYes}, true, 2},
                       // char is signed: a tail that begins above 0x7F is a tail too.
