@@ -20,9 +20,21 @@ from pathlib import Path
 FLOPPY_SERIAL = "19950824"
 
 
+def built_with():
+    """The Debian release and the mingw-w64 tools that built the exe: another
+    release's tools give other bytes (the linker's version at least)."""
+    release = re.search(r'^PRETTY_NAME="?([^"\n]*)', Path("/etc/os-release").read_text(), re.M)
+    tool = lambda *args: subprocess.run(args, capture_output=True, text=True).stdout  # noqa: E731
+    gcc = re.match(r"\d+", tool("i686-w64-mingw32-gcc", "-dumpversion"))
+    ld = re.search(r"[\d.]+$", tool("i686-w64-mingw32-ld", "--version").splitlines()[0])
+    return (f"{release.group(1) if release else 'an unknown system'} with mingw-w64\n"
+            f"GCC {gcc.group(0) if gcc else '?'} and binutils {ld.group(0) if ld else '?'}")
+
+
 def readme(template, version, exe_bytes):
     text = (template.read_text(encoding="utf-8")
             .replace("@VERSION@", version)
+            .replace("@BUILT_WITH@", built_with())
             .replace("@SIZE@", f"{len(exe_bytes):,}")
             .replace("@SHA256@", hashlib.sha256(exe_bytes).hexdigest()))
     lines = text.rstrip("\n").split("\n")
