@@ -96,9 +96,9 @@ def wine_version():
 # (version, where HKLM\System\CurrentControlSet is stored)
 WINE_FACTS = [
     (8, "system\\currentcontrolset"),  # Wine 8.0: a key of its own
-    # Wine 10.0: a link to ControlSet001, as on NT, in every mode. Its wineboot
-    # also crashes (free(): invalid pointer) where TMPDIR names a folder of
-    # one's own, so Prefix drops TMPDIR.
+    # Wine 10.0: a link to ControlSet001, as on NT, in every mode. Its server
+    # also crashes (free(): invalid pointer) wherever TMPDIR is set, even to
+    # /tmp, so Prefix drops TMPDIR.
     (10, "system\\controlset001"),
 ]
 CURRENT_CONTROL_SET = "system\\currentcontrolset"
