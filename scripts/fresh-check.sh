@@ -12,7 +12,8 @@
 # its own, so nothing stays mounted or running after it. Each chroot is removed
 # once its release is done and nothing is mounted below it; those that killed
 # runs left are removed the same way. TALVEX_FRESH_KEEP=1 keeps them instead,
-# named talvex-fresh-kept.*, to look inside later.
+# named talvex-fresh-kept.*, to look inside later. A release still running
+# after 13 minutes is stopped, and fails.
 #
 # Exit 0 when every release that started passed, 1 when any failed, 77 when
 # none could start: not root, no debootstrap to be had, or the registry out of
@@ -25,6 +26,8 @@ PATH=/usr/local/sbin:/usr/sbin:/sbin:$PATH
 repo=$(pwd)
 prefix=/var/tmp/talvex-fresh
 logs=$repo/out/fresh-check
+# Per release, so that CI's two stay within half an hour even if Wine hangs.
+minutes=13
 say() { echo "fresh-check: $*"; }
 
 # Removes a chroot, unless something is still mounted below it.
@@ -40,11 +43,17 @@ remove_chroot() {
 # a fresh login.
 run_command() {
     local root=$1 release=$2 name=$3 command=$4 status start=$SECONDS
-    local log=$logs/$release/$name.log
-    chroot "$root" env -i HOME=/root TERM=dumb \
+    local log=$logs/$release/$name.log left=$((deadline - SECONDS))
+    if [ "$left" -le 0 ]; then
+        say "$release: $command not run: the $minutes minutes are up"
+        return 1
+    fi
+    # What it leaves running ends with the namespace.
+    timeout -k 10 "$left" chroot "$root" env -i HOME=/root TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         bash -c "cd /root/talvex && $command" >"$log" 2>&1
     status=$?
+    [ "$SECONDS" -lt "$deadline" ] || say "$release: $command stopped: the $minutes minutes are up"
     if [ "$status" = 0 ]; then
         say "$release: $command passed in $((SECONDS - start)) s"
         grep "^install-deps:" "$log"
@@ -59,6 +68,7 @@ run_command() {
 # Inside the namespaces: the system, its mounts, the two commands.
 inside() {
     local root=$1 release=$2 mirror=$3 start=$SECONDS status=0 script key
+    local deadline=$((SECONDS + minutes * 60))
     local log=$logs/$release
     # As PID 1 of its namespace it would ignore a signal it has no trap for.
     trap 'exit 1' INT TERM HUP
