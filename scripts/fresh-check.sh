@@ -1,27 +1,33 @@
 #!/usr/bin/env bash
-# The README's promise, checked: bootstraps a minimal Debian 12 below
-# /var/tmp (debootstrap, minbase, plus git and ca-certificates), with this
-# machine's apt sources and configuration, a tmpfs on /tmp and a clean clone
-# of this checkout in /root, and runs the README's two commands there as root:
-# the test command, then the main job. Each command's log is kept in
-# out/fresh-check/.
+# The README's promise, checked on each Debian release named (bookworm, then
+# trixie, when none is): bootstraps a minimal system of that release below
+# /var/tmp (debootstrap, minbase, plus git and ca-certificates), with the
+# release's own main, updates and security suites on the URIs and keys of this
+# machine's Debian sources, this machine's apt configuration, a tmpfs on /tmp
+# and a clean clone of this checkout's HEAD in /root, and runs the README's two
+# commands there as root: the test command, then the main job. The logs are
+# kept in out/fresh-check/RELEASE/.
 #
-# Everything mounted, and every process started, lives in a mount and PID
-# namespace of its own, so nothing stays mounted or running after it. The
-# chroot is removed on every exit, once nothing is mounted below it; those
-# that killed runs left are removed the same way.
+# The releases run one after the other, each in a mount and PID namespace of
+# its own, so nothing stays mounted or running after it. Each chroot is removed
+# once its release is done and nothing is mounted below it; those that killed
+# runs left are removed the same way. TALVEX_FRESH_KEEP=1 keeps them instead,
+# named talvex-fresh-kept.*, to look inside later. A release still running
+# after 13 minutes is stopped, and fails.
 #
-# Exit 0 when both commands pass, 1 when either fails, 77 when the check
-# cannot start: not root, no debootstrap to be had, or the registry out of
-# reach.
+# Exit 0 when every release that started passed, 1 when any failed, 77 when
+# none could start: not root, no debootstrap to be had, or the registry out of
+# reach. Releases that could not start are named, and listed in
+# out/fresh-check/unchecked for CI.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 # su without - leaves root a PATH without debootstrap and chroot.
 PATH=/usr/local/sbin:/usr/sbin:/sbin:$PATH
 repo=$(pwd)
-release=bookworm
 prefix=/var/tmp/talvex-fresh
 logs=$repo/out/fresh-check
+# Per release, so that CI's two stay within half an hour even if Wine hangs.
+minutes=13
 say() { echo "fresh-check: $*"; }
 
 # Removes a chroot, unless something is still mounted below it.
@@ -36,38 +42,53 @@ remove_chroot() {
 # One command of the README, as root in the chroot, with the environment of
 # a fresh login.
 run_command() {
-    local root=$1 name=$2 command=$3 status start=$SECONDS
-    chroot "$root" env -i HOME=/root TERM=dumb \
+    local root=$1 release=$2 name=$3 command=$4 status start=$SECONDS
+    local log=$logs/$release/$name.log left=$((deadline - SECONDS))
+    if [ "$left" -le 0 ]; then
+        say "$release: $command not run: the $minutes minutes are up"
+        return 1
+    fi
+    # What it leaves running ends with the namespace.
+    timeout -k 10 "$left" chroot "$root" env -i HOME=/root TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        bash -c "cd /root/talvex && $command" >"$logs/$name.log" 2>&1
+        bash -c "cd /root/talvex && $command" >"$log" 2>&1
     status=$?
+    [ "$SECONDS" -lt "$deadline" ] || say "$release: $command stopped: the $minutes minutes are up"
     if [ "$status" = 0 ]; then
-        say "$command passed in $((SECONDS - start)) s"
-        grep "^install-deps:" "$logs/$name.log"
-        tail -n 1 "$logs/$name.log"
+        say "$release: $command passed in $((SECONDS - start)) s"
+        grep "^install-deps:" "$log"
+        tail -n 1 "$log"
     else
-        say "$command FAILED (exit $status) after $((SECONDS - start)) s; its log:"
-        cat "$logs/$name.log"
+        say "$release: $command FAILED (exit $status) after $((SECONDS - start)) s; its log:"
+        cat "$log"
     fi
     return "$status"
 }
 
 # Inside the namespaces: the system, its mounts, the two commands.
 inside() {
-    local root=$1 mirror=$2 start=$SECONDS status=0
+    local root=$1 release=$2 mirror=$3 start=$SECONDS status=0 script key
+    local deadline=$((SECONDS + minutes * 60))
+    local log=$logs/$release
     # As PID 1 of its namespace it would ignore a signal it has no trap for.
     trap 'exit 1' INT TERM HUP
-    if ! debootstrap --variant=minbase --include=git,ca-certificates "$release" "$root" "$mirror" \
-        >"$logs/debootstrap.log" 2>&1; then
-        say "debootstrap FAILED; its log:"
-        cat "$logs/debootstrap.log"
+    # Debian 12's debootstrap knows no release after trixie; those start as sid.
+    script=/usr/share/debootstrap/scripts/$release
+    [ -e "$script" ] || script=/usr/share/debootstrap/scripts/sid
+    if ! debootstrap --variant=minbase --include=git,ca-certificates \
+        "$release" "$root" "$mirror" "$script" >"$log/debootstrap.log" 2>&1; then
+        say "$release: debootstrap FAILED; its log:"
+        cat "$log/debootstrap.log"
         return 1
     fi
     say "bootstrapped Debian $release in $((SECONDS - start)) s"
     rm -f "$root/etc/apt/sources.list"
-    [ -f /etc/apt/sources.list ] && cp /etc/apt/sources.list "$root/etc/apt/"
-    cp -rT /etc/apt/sources.list.d "$root/etc/apt/sources.list.d" &&
-        cp -rT /etc/apt/apt.conf.d "$root/etc/apt/apt.conf.d" &&
+    cp "$log/debian.sources" "$root/etc/apt/sources.list.d/debian.sources" || return 1
+    # A key file that the release does not ship is taken from this machine.
+    sed -n 's|^Signed-By: */|/|p' "$log/debian.sources" | while read -r key; do
+        [ -e "$root$key" ] || cp --parents "$key" "$root"
+    done || return 1
+    cp -rT /etc/apt/apt.conf.d "$root/etc/apt/apt.conf.d" &&
         cp -L /etc/resolv.conf "$root/etc/resolv.conf" &&
         git clone -q "$repo" "$root/root/talvex" &&
         mount -t proc proc "$root/proc" &&
@@ -75,35 +96,88 @@ inside() {
         mount --bind /dev "$root/dev" &&
         mount --bind /dev/pts "$root/dev/pts" &&
         mount -t tmpfs tmpfs "$root/dev/shm" &&
-        mount -t tmpfs tmpfs "$root/tmp" || { say "setting up the chroot FAILED"; return 1; }
-    run_command "$root" test ./scripts/test.sh || status=1
-    run_command "$root" demo ./scripts/demo.sh || status=1
+        mount -t tmpfs tmpfs "$root/tmp" || { say "$release: setting up the chroot FAILED"; return 1; }
+    run_command "$root" "$release" test ./scripts/test.sh || status=1
+    run_command "$root" "$release" demo ./scripts/demo.sh || status=1
     return $status
 }
 
 if [ "${1:-}" = --inside ]; then
-    inside "$2" "$3"
+    inside "$2" "$3" "$4"
     exit
 fi
 
-# Whether it can start at all, decided before anything is bootstrapped.
-if [ "$(id -u)" != 0 ]; then
-    say "cannot start: it must run as root"
+# This machine's Debian suites, one line each: what follows the codename
+# (nothing, -updates or -security), URI, sources entry, components.
+host_suites() {
+    apt-get indextargets --format \
+        '$(TARGET_OF)|$(ORIGIN)|$(LABEL)|$(CODENAME)|$(REPO_URI)|$(SOURCESENTRY)|$(COMPONENT)' 2>/dev/null |
+        awk -F'|' '$1 == "deb" && $2 == "Debian" && ($3 == "Debian" || $3 == "Debian-Security") {
+            suffix = index($4, "-") ? substr($4, index($4, "-")) : ""
+            if (suffix != "" && suffix != "-updates" && suffix != "-security") next
+            key = suffix "|" $5 "|" $6
+            if (!(key in components)) { order[++n] = key; components[key] = $7; next }
+            if (index(" " components[key] " ", " " $7 " ") == 0) components[key] = components[key] " " $7
+        }
+        END { for (i = 1; i <= n; i++) print order[i] "|" components[order[i]] }' | sort -s -t'|' -k1,1
+}
+
+# The Signed-By of a sources entry (FILE:N, N a deb822 stanza or a line), as
+# written there; in a .sources file it may go on over indented lines.
+signed_by() {
+    local file=${1%:*} n=${1##*:}
+    case $file in
+        *.sources)
+            awk -v n="$n" '
+                /^#/ { next }
+                /^[ \t]*$/ { open = 0; next }
+                !open { open = 1; stanza++ }
+                stanza != n { next }
+                /^[ \t]/ { if (field) print; next }
+                { field = tolower($0) ~ /^signed-by:/ }
+                field { sub(/^[^:]*:[ \t]*/, ""); print }' "$file" ;;
+        *)
+            sed -n "${n}s/^[^[]*\[\([^]]*\)\].*/\1/p" "$file" | tr ' \t' '\n' | sed -n 's/^signed-by=//p' ;;
+    esac
+}
+
+releases=("$@")
+[ $# -gt 0 ] || releases=(bookworm trixie)
+summary=()
+unchecked=()
+passed=0
+failed=0
+summarise() {
+    local line
+    line=$(printf '%s; ' "${summary[@]}")
+    say "${line%; }"
+}
+cannot_start() {
+    say "$1 could not start: $2"
+    summary+=("$1 could not start")
+    unchecked+=("$1: $2")
+}
+# Every release that has not started yet cannot start, for the reason given.
+none_can_start() {
+    local release
+    for release in "${releases[@]}"; do cannot_start "$release" "$1"; done
+    summarise
     exit 77
-fi
+}
+
+# Whether it can start at all, decided before anything is bootstrapped.
+[ "$(id -u)" = 0 ] || none_can_start "it must run as root"
 if ! command -v debootstrap >/dev/null; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get install -y -qq debootstrap >/dev/null 2>&1 ||
         { apt-get update -qq >/dev/null 2>&1; apt-get install -y -qq debootstrap >/dev/null 2>&1; } ||
-        { say "cannot start: debootstrap cannot be installed"; exit 77; }
+        none_can_start "debootstrap cannot be installed"
 fi
-# A source of the release, by the name its lines give or by its codename.
-mirror=$(apt-get indextargets --format '$(RELEASE)|$(CODENAME)|$(REPO_URI)' 2>/dev/null |
-    awk -F'|' -v release="$release" '$1 == release || $2 == release { print $3; exit }')
-if [ -z "$mirror" ] || ! wget -q -O /dev/null "${mirror%/}/dists/$release/Release"; then
-    say "cannot start: the registry is out of reach (${mirror:-no $release source among the apt sources})"
-    exit 77
-fi
+# Origins and labels come from the lists: without them, fetch them once.
+suites=$(host_suites)
+[ -n "$suites" ] || { apt-get update -qq >/dev/null 2>&1; suites=$(host_suites); }
+mirror=$(awk -F'|' '$1 == "" { print $2; exit }' <<<"$suites")
+[ -n "$mirror" ] || none_can_start "no Debian main suite among this machine's apt sources"
 
 # One check at a time; any chroot found now was left by a killed run.
 exec 9>"$prefix.lock"
@@ -112,17 +186,75 @@ for stale in "$prefix".*/; do
     [ -d "$stale" ] && remove_chroot "${stale%/}"
 done
 mkdir -p "$logs"
-rm -f "$logs"/*.log
-root=$(mktemp -d "$prefix.XXXXXX")
-chmod 755 "$root"
-trap 'chown -R --reference="$repo" "$repo/out"; remove_chroot "$root"' EXIT
-start=$SECONDS
-status=0
-# Killing unshare kills the namespace's PID 1, and with it all inside.
-unshare --kill-child -m -p -f --propagation private "$repo/scripts/fresh-check.sh" \
-    --inside "$root" "$mirror" &
-namespace=$!
-trap 'kill -KILL "$namespace" 2>/dev/null; wait "$namespace"; exit 1' INT TERM HUP
-wait "$namespace" || status=1
-say "$([ "$status" = 0 ] && echo passed || echo FAILED) in $((SECONDS - start)) s"
-exit $status
+rm -f "$logs"/*.log "$logs/unchecked"
+root=
+dispose() {
+    if [ "${TALVEX_FRESH_KEEP:-}" = 1 ]; then
+        say "$1: its chroot is kept in $root (remove it with rm -rf --one-file-system)"
+    else
+        remove_chroot "$root"
+    fi
+    root=
+}
+trap 'chown -R --reference="$repo" "$repo/out"; [ -z "$root" ] || dispose "$release"' EXIT
+
+# One release: its sources, then the chroot and the two commands.
+check() {
+    local release=$1 start=$SECONDS suffix uri entry components suite key status=0
+    local log=$logs/$release
+    # The name becomes a folder and a URL path.
+    if ! [[ $release =~ ^[a-z][a-z0-9-]*$ ]]; then
+        cannot_start "$release" "not a release name"
+        return
+    fi
+    rm -rf "$log"
+    if ! wget -q -O /dev/null "${mirror%/}/dists/$release/Release"; then
+        cannot_start "$release" "no dists/$release/Release at $mirror (no such release, or the registry out of reach)"
+        return
+    fi
+    mkdir -p "$log"
+    # Each Debian suite of this machine becomes the release's on the same URI.
+    local sep=
+    while IFS='|' read -r suffix uri entry components; do
+        suite=$release$suffix
+        if ! wget -q -O /dev/null "${uri%/}/dists/$suite/Release"; then
+            say "$release: $suite is left out: no dists/$suite/Release at $uri"
+            continue
+        fi
+        key=$(signed_by "$entry")
+        { printf '%sTypes: deb\nURIs: %s\nSuites: %s\nComponents: %s\n' "$sep" "$uri" "$suite" "$components"
+            [ -z "$key" ] || printf 'Signed-By: %s\n' "$key"; } >>"$log/debian.sources"
+        sep=$'\n'
+    done <<<"$suites"
+    grep -q '^-security|' <<<"$suites" ||
+        say "$release: no security suite, as this machine's Debian sources have none"
+    local name=$prefix
+    [ "${TALVEX_FRESH_KEEP:-}" != 1 ] || name=$prefix-kept.$release
+    root=$(mktemp -d "$name.XXXXXX")
+    chmod 755 "$root"
+    # Killing unshare kills the namespace's PID 1, and with it all inside.
+    unshare --kill-child -m -p -f --propagation private "$repo/scripts/fresh-check.sh" \
+        --inside "$root" "$release" "$mirror" &
+    namespace=$!
+    wait "$namespace" || status=1
+    namespace=
+    dispose "$release"
+    if [ "$status" = 0 ]; then
+        passed=$((passed + 1))
+        summary+=("$release passed in $((SECONDS - start)) s")
+    else
+        failed=$((failed + 1))
+        summary+=("$release FAILED in $((SECONDS - start)) s")
+    fi
+}
+
+namespace=
+trap '[ -z "$namespace" ] || { kill -KILL "$namespace" 2>/dev/null; wait "$namespace"; }; exit 1' INT TERM HUP
+for release in "${releases[@]}"; do
+    check "$release"
+done
+[ ${#unchecked[@]} = 0 ] || printf '%s\n' "${unchecked[@]}" >"$logs/unchecked"
+summarise
+[ "$failed" = 0 ] || exit 1
+[ "$passed" -gt 0 ] || exit 77
+exit 0
