@@ -19,7 +19,8 @@
 namespace talvex {
 
 // A key name has at most 255 characters, each of up to two bytes in a
-// double-byte code page.
+// double-byte code page; the program's own paths up to a level of the card's
+// are far shorter.
 constexpr unsigned kKeyNameCapacity = 2 * 255 + 1;
 
 constexpr uint32_t kRegOptionOpenLink = 8; // REG_OPTION_OPEN_LINK
@@ -87,7 +88,11 @@ template <class Raw> KeyKind look_at(Raw& raw, RegKey parent, const char* name, 
 // `card_part` on, split by characters) but its last. Leaves in `*parent` the
 // open key that holds the last level, or 0 where that level is the first,
 // and in `*name` what to open it by: its name below `*parent`, or the whole
-// path. Plain where every level above it is a plain key.
+// path. Plain where every level above it is a plain key. A key left in
+// `*parent` is the caller's to close, whatever the answer. An empty level (a
+// doubled or trailing backslash, which a tag may hold) opens, by its empty
+// name, the key above it once more, as itself: the key that Wine was seen
+// to take such a path to name.
 template <class Raw>
 KeyKind look_above(Raw& raw, const char* path, unsigned card_part, RegKey* parent,
                    const char** name) {

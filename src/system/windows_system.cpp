@@ -18,7 +18,8 @@ HKEY parent_key(RegKey parent) {
     return parent == 0 ? HKEY_LOCAL_MACHINE : as_hkey(parent);
 }
 
-// The raw registry calls that the depth-first deletion walks with.
+// The raw registry calls that the looks at the card's keys and the
+// depth-first deletion walk with.
 struct RawRegistry {
     long delete_key(RegKey parent, const char* name) {
         return RegDeleteKeyA(parent_key(parent), name);

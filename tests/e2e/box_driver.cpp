@@ -241,7 +241,8 @@ int launch(const std::vector<std::string>& args) {
         }
         const int answer = next_answer < args.size() ? atoi(args[next_answer++].c_str()) : 1;
         if (answer == VK_ESCAPE || answer == WM_CLOSE)
-            PostMessageA(found, answer == WM_CLOSE ? WM_CLOSE : WM_KEYDOWN, answer, 0);
+            PostMessageA(found, answer == WM_CLOSE ? WM_CLOSE : WM_KEYDOWN,
+                         answer == WM_CLOSE ? 0 : VK_ESCAPE, 0);
         else
             SendMessageA(GetDlgItem(found, answer), BM_CLICK, 0, 0);
     }

@@ -39,6 +39,7 @@ TEST_P(FixtureScenario, SilentRunReachesTheExpectedEndState) {
     EXPECT_EQ(f.errors, std::vector<std::string>());
     const auto machine = silent_run(f, GetParam().family);
     EXPECT_EQ(machine->exit_code, 0u);
+    EXPECT_EQ(machine->open_handles(), 0u);
     EXPECT_EQ(fixture::differences(*machine, f), std::vector<std::string>());
 }
 
@@ -101,6 +102,7 @@ TEST_P(FaultSweep, NothingOutsideTheCardIsLostAndEveryFileIsWhole) {
                 };
             });
         EXPECT_EQ(machine->exit_code, 0u);
+        EXPECT_EQ(machine->open_handles(), 0u);
         // A rewrite gives the line CR-LF; taken out, what is left is compared.
         for (const char* where : kStartupFiles) {
             std::string bytes = machine->file_bytes(fixture::place(where));

@@ -22,7 +22,8 @@ class RegistryRemoval : public ::testing::TestWithParam<ScenarioCase> {};
 
 // Every call of discovery and removal, in order, on a machine with all six
 // instances and on one with none: both key-deletion families make the same
-// calls with the same results.
+// calls with the same results, each look at a key of the card's recorded as
+// the one call it stands for.
 TEST_P(RegistryRemoval, GivesTheGoldenTrace) {
     SimulatedMachine machine(GetParam().family);
     fixture::seed(machine, fixture::load(GetParam().fixture));

@@ -169,6 +169,7 @@ std::string SimulatedMachine::below(RegKey parent, const char* name, bool open_l
     if (parent == 0) return resolve(fold_name(name), open_link);
     auto open = open_keys_.find(parent);
     if (open == open_keys_.end()) return std::string(1, '\0'); // names no key
+    if (*name == 0) return open->second; // as Windows: the key itself, once more
     return resolve(fold_name(open->second + "\\" + name), open_link);
 }
 
@@ -211,7 +212,8 @@ long SimulatedMachine::reg_open_key_ex(const char* sub_key, uint32_t access, Reg
     return result;
 }
 
-// Recorded as the plain open it stands for, the looks indented above it.
+// Recorded as the one plain open it stands for, the looks indented above it,
+// so that a golden file serves every family.
 KeyKind SimulatedMachine::reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) {
     const KeyKind kind = open_card_key(*this, decided(*this, link_rule_), sub_key, card_part, key);
     const char* const results[] = {"2", "failed", "link", "0"};
@@ -241,7 +243,7 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
 
 void SimulatedMachine::close_key(RegKey key, const char* indent) {
     record(indent + std::string(fails() ? "RegCloseKey -> failed" : "RegCloseKey"));
-    open_keys_.erase(key);
+    if (open_keys_.erase(key) == 0) not_open("RegCloseKey", key);
 }
 
 // Wine's 9x RegDeleteKeyA: opens the key without the option, deletes its
