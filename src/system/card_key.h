@@ -67,6 +67,11 @@ template <class Raw> LinkRule decided(Raw& raw, LinkRule& rule) {
     return rule;
 }
 
+// What an open that failed with `result` tells of the key.
+constexpr KeyKind unopened_kind(long result) {
+    return result == kErrorFileNotFound ? KeyKind::Missing : KeyKind::Unopened;
+}
+
 // Opens the key itself, never a link's target, and tells what it is; the key
 // is left open only for Plain. A key that holds a value named
 // SymbolicLinkValue, of any type, is a link: Wine takes a key for a link by a
@@ -76,7 +81,7 @@ template <class Raw> KeyKind look_at(Raw& raw, RegKey parent, const char* name, 
     const long opened = raw.open_key(parent, name, kRegOptionOpenLink, key);
     if (opened != kErrorSuccess) {
         *key = 0;
-        return opened == kErrorFileNotFound ? KeyKind::Missing : KeyKind::Unopened;
+        return unopened_kind(opened);
     }
     if (raw.query_value(*key, kLinkValue) == kErrorFileNotFound) return KeyKind::Plain;
     raw.close_key(*key);
@@ -125,7 +130,7 @@ KeyKind open_card_key(Raw& raw, LinkRule rule, const char* path, unsigned card_p
         const long opened = raw.open_key(0, path, 0, key);
         if (opened == kErrorSuccess) return KeyKind::Plain;
         *key = 0;
-        return opened == kErrorFileNotFound ? KeyKind::Missing : KeyKind::Unopened;
+        return unopened_kind(opened);
     }
     RegKey parent = 0;
     const char* name = nullptr;

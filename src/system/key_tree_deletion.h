@@ -30,6 +30,12 @@ constexpr long kErrorNoMoreItems = 259; // ERROR_NO_MORE_ITEMS
 template <class Raw>
 long delete_tree(Raw& raw, LinkRule rule, RegKey parent, const char* name, unsigned depth);
 
+// A deletion's answer where a key on its way is not plain: a missing key is
+// not found, any other stays.
+constexpr long refusal_for(KeyKind kind) {
+    return kind == KeyKind::Missing ? kErrorFileNotFound : kErrorAccessDenied;
+}
+
 // Deletes every sub-key of an open key that can go; true when none is left.
 // A name that reads back holding a backslash character (RegEnumKeyExA maps
 // some characters to one) would be opened as a path through its neighbours,
@@ -82,8 +88,7 @@ long delete_tree(Raw& raw, LinkRule rule, RegKey parent, const char* name, unsig
     if (rule == LinkRule::NoLinks) return delete_without_links(raw, parent, name, depth);
     RegKey key = 0;
     const KeyKind kind = look_at(raw, parent, name, &key);
-    if (kind == KeyKind::Missing) return kErrorFileNotFound;
-    if (kind != KeyKind::Plain) return kErrorAccessDenied;
+    if (kind != KeyKind::Plain) return refusal_for(kind);
     return empty_then_delete(raw, rule, parent, name, key, depth);
 }
 
@@ -95,8 +100,8 @@ long delete_key_tree(Raw& raw, LinkRule& rule, const char* sub_key, unsigned car
     RegKey parent = 0;
     const char* name = nullptr;
     const KeyKind above = look_above(raw, sub_key, card_part, &parent, &name);
-    long result = above == KeyKind::Missing ? kErrorFileNotFound : kErrorAccessDenied;
-    if (above == KeyKind::Plain) result = delete_tree(raw, rule, parent, name, 0);
+    const long result =
+        above == KeyKind::Plain ? delete_tree(raw, rule, parent, name, 0) : refusal_for(above);
     if (parent != 0) raw.close_key(parent);
     return result;
 }
