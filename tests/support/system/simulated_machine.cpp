@@ -15,11 +15,6 @@ std::string hex(uint32_t value) {
     return text;
 }
 
-std::string parent_of(const std::string& path) {
-    const size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
 [[noreturn]] void not_open(const char* call, uintptr_t handle) {
     std::fprintf(stderr, "%s through handle 0x%lX, which is not open\n", call,
                  static_cast<unsigned long>(handle));
@@ -63,17 +58,47 @@ bool SimulatedMachine::fails() {
     return fault.nth != 0 && (calls_ == fault.nth || (fault.from_then_on && calls_ > fault.nth));
 }
 
+// Each level in turn, as RegCreateKeyExA makes the keys above a new one.
 void SimulatedMachine::add_key(const std::string& path) {
-    const std::string folded = resolve(fold_name(path), true);
-    if (keys_.count(folded) != 0) return;
-    if (!folded.empty()) add_key(parent_of(path));
-    keys_[folded] = Key{path, {}};
+    std::string made;
+    for (size_t at = 0; at < path.size();) {
+        size_t end = at;
+        while (end < path.size() && path[end] != '\\') end += character_size(path, end);
+        if (end > at) {
+            made += (made.empty() ? "" : "\\") + path.substr(at, end - at);
+            const std::string folded = resolve(key_path(made), true);
+            if (keys_.count(folded) == 0) keys_[folded] = Key{path.substr(at, end - at), {}};
+        }
+        at = end + 1;
+    }
+}
+
+size_t SimulatedMachine::character_size(const std::string& text, size_t at) const {
+    return lead_bytes[static_cast<unsigned char>(text[at])] && at + 1 < text.size() ? 2 : 1;
+}
+
+// As the registry compares paths: by characters, so that a trail byte 0x5C
+// (kept as 0, which no name holds) separates nothing; ASCII letters in either
+// case alike; a run of backslashes one separator, and a trailing one none, as
+// Wine takes them.
+std::string SimulatedMachine::key_path(const std::string& path) const {
+    std::string folded;
+    for (size_t at = 0; at < path.size(); at += character_size(path, at)) {
+        const char c = path[at];
+        if (character_size(path, at) == 2) {
+            folded += {c, path[at + 1] == '\\' ? '\0' : path[at + 1]};
+        } else if (c != '\\' || folded.empty() || folded.back() != '\\') {
+            folded += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    if (folded.size() > 1 && folded.back() == '\\') folded.pop_back();
+    return folded;
 }
 
 void SimulatedMachine::set_value(const std::string& key, const std::string& name, uint32_t type,
                                  const std::string& data) {
     add_key(key);
-    keys_[resolve(fold_name(key), true)].values[fold_name(name)] = Value{type, data};
+    keys_[resolve(key_path(key), true)].values[fold_name(name)] = Value{type, data};
 }
 
 void SimulatedMachine::add_link(const std::string& path, const std::string& target, uint32_t type) {
@@ -81,7 +106,7 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
     std::string utf16;
     for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
     set_value(path, win::kSymbolicLinkValue, type, utf16);
-    keys_[resolve(fold_name(path), true)].link = true;
+    keys_[resolve(key_path(path), true)].link = true;
     any_link_ = true;
 }
 
@@ -90,11 +115,11 @@ void SimulatedMachine::add_file(const std::string& path, const std::string& byte
 }
 
 bool SimulatedMachine::has_key(const std::string& path) const {
-    return keys_.count(resolve(fold_name(path), true)) != 0;
+    return keys_.count(resolve(key_path(path), true)) != 0;
 }
 
 bool SimulatedMachine::has_value(const std::string& key, const std::string& name) const {
-    auto found = keys_.find(resolve(fold_name(key), true));
+    auto found = keys_.find(resolve(key_path(key), true));
     return found != keys_.end() && found->second.values.count(fold_name(name)) != 0;
 }
 
@@ -152,7 +177,7 @@ std::string SimulatedMachine::resolve(std::string folded, bool open_link) const 
                 for (size_t i = 0; i < link->second.data.size(); i += 2) {
                     target += link->second.data[i];
                 }
-                target = fold_name(target);
+                target = key_path(target);
                 if (target.compare(0, kMachine.size(), kMachine) != 0) return kNoKey;
                 folded = target.substr(kMachine.size()) + (last ? "" : folded.substr(cut));
                 followed = true;
@@ -166,11 +191,11 @@ std::string SimulatedMachine::resolve(std::string folded, bool open_link) const 
 }
 
 std::string SimulatedMachine::below(RegKey parent, const char* name, bool open_link) const {
-    if (parent == 0) return resolve(fold_name(name), open_link);
+    if (parent == 0) return resolve(key_path(name), open_link);
     auto open = open_keys_.find(parent);
     if (open == open_keys_.end()) return std::string(1, '\0'); // names no key
-    if (*name == 0) return open->second; // as Windows: the key itself, once more
-    return resolve(fold_name(open->second + "\\" + name), open_link);
+    // As Windows: an empty name is the key itself, once more.
+    return resolve(key_path(open->second + "\\" + name), open_link);
 }
 
 long SimulatedMachine::open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key) {
@@ -305,8 +330,7 @@ long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t
         const auto& entry = *it;
         const std::string rest = entry.first.substr(folded.empty() ? 0 : folded.size() + 1);
         if (rest.find('\\') != std::string::npos || seen++ != index) continue;
-        const std::string shown =
-            best_fit(entry.second.name.substr(entry.second.name.size() - rest.size()));
+        const std::string shown = best_fit(entry.second.name);
         result = win::kErrorMoreData;
         if (shown.size() + 1 <= *length) {
             std::memcpy(name, shown.c_str(), shown.size() + 1);

@@ -70,7 +70,7 @@ class SimulatedMachine final : public SystemServices {
         std::string data;
     };
     struct Key {
-        std::string name; // the full path as created
+        std::string name; // its own level's name as created
         std::map<std::string, Value> values;
         bool link = false; // made as a link: followed whatever its value's type
     };
@@ -193,6 +193,8 @@ class SimulatedMachine final : public SystemServices {
     OpenFile& open_file(FileHandle file, const char* call);
     bool shared(const std::string& folded, uint32_t access, uint32_t share) const;
     bool fails();
+    size_t character_size(const std::string& text, size_t at) const;
+    std::string key_path(const std::string& path) const;
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
     long delete_through_links(const std::string& folded, unsigned depth);
