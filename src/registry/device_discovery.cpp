@@ -1,29 +1,9 @@
 #include "registry/device_discovery.h"
 
-#include "registry/registry_removal.h"
-#include "system/system_services.h"
-#include "system/text.h"
+#include "registry/card_key_walk.h"
 
 namespace talvex {
 namespace {
-
-struct SlotKeys {
-    const char* enum_key;
-    const char* fallback_key;
-};
-
-// The card's own part of each path: its device key on.
-constexpr unsigned kEnumCardPart = text_length("Enum\\ISAPNP\\");
-constexpr unsigned kFallbackCardPart = text_length("Enum\\Root\\");
-
-constexpr SlotKeys kSlotKeys[kSlotCount] = {
-    {"Enum\\ISAPNP\\CSC9836_DEV0000\\FFFFFFFF", nullptr},
-    {"Enum\\ISAPNP\\CSC9836_DEV0001\\FFFFFFFF", nullptr},
-    {"Enum\\ISAPNP\\CSC9836_DEV0002\\FFFFFFFF", nullptr},
-    {"Enum\\ISAPNP\\CSC9836_DEV0003\\FFFFFFFF", nullptr},
-    {"Enum\\ISAPNP\\CSC9836_DEV0004\\FFFFFFFF", "Enum\\Root\\*CSC0004\\0000"},
-    {"Enum\\ISAPNP\\CSC9836_DEV0005\\FFFFFFFF", "Enum\\Root\\*CSC0005\\0000"},
-};
 
 void clear(char* field, unsigned size) {
     for (unsigned i = 0; i < size; ++i) field[i] = 0;
@@ -42,15 +22,26 @@ bool query_string(SystemServices& sys, RegKey key, const char* name, char* field
     return false;
 }
 
+// Whether the whole path opens, through any link on its way; nothing is read.
+bool opens_through_links(SystemServices& sys, const char* path) {
+    RegKey key = 0;
+    if (sys.reg_open_key_ex(0, path, 0, kKeyRead, &key) != kErrorSuccess) return false;
+    sys.reg_close_key(key);
+    return true;
+}
+
 // A link among the card's keys leaves the slot absent, as a key without a
 // Driver value does: its target is another device's. Only a key that does
-// not open sends slots 4 and 5 to their fallback.
-void read_driver(SystemServices& sys, unsigned index, DeviceSlot& slot) {
+// not open sends slots 4 and 5 to their fallback, and so does a link that
+// leads nowhere, since an open through it fails.
+void read_driver(SystemServices& sys, LinkRule rule, unsigned index, DeviceSlot& slot) {
+    char path[kCardPathCapacity];
     RegKey key = 0;
-    KeyKind kind = sys.reg_open_card_key(kSlotKeys[index].enum_key, kEnumCardPart, &key);
-    if ((kind == KeyKind::Missing || kind == KeyKind::Unopened) &&
-        kSlotKeys[index].fallback_key != nullptr) {
-        kind = sys.reg_open_card_key(kSlotKeys[index].fallback_key, kFallbackCardPart, &key);
+    const CardKey enum_key = enumeration_key(index, false, path);
+    KeyKind kind = open_card_key(sys, rule, enum_key, &key);
+    if (kind != KeyKind::Plain && index >= kFirstFallbackSlot &&
+        !(kind == KeyKind::Link && opens_through_links(sys, enum_key.path))) {
+        kind = open_card_key(sys, rule, enumeration_key(index, true, path), &key);
     }
     if (kind != KeyKind::Plain) return;
     slot.present = query_string(sys, key, "Driver", slot.driver);
@@ -64,20 +55,16 @@ void form_tag(DeviceSlot& slot) {
     slot.tag[6] = 0;
 }
 
-void read_inf_path(SystemServices& sys, DeviceSlot& slot) {
-    char path[64];
-    static_assert(sizeof path > text_length(kClassKeyPrefix) + kValueCapacity - 1);
-    PathBuilder key_path(path, sizeof path);
-    key_path.append(kClassKeyPrefix).append(slot.driver);
-    if (!key_path.ok()) return;
-    // A value that names no class instance has no part of the card's in the
-    // class tree: its key is only read, never deleted.
-    const unsigned instance = class_instance_at(sys, slot.driver);
-    const unsigned card_part = text_length(kClassKeyPrefix) + instance;
+// An empty Driver names the Class key itself, the system's, opened as ever:
+// absent slots read its own InfPath. Any other value names a key of the
+// card's, whatever its shape, read through the walk.
+void read_inf_path(SystemServices& sys, LinkRule rule, DeviceSlot& slot) {
+    char path[kCardPathCapacity];
+    const CardKey class_key = compose(kClassKeyForm, slot.driver, "", path);
     RegKey key = 0;
-    const bool opened =
-        instance != 0 ? sys.reg_open_card_key(key_path.c_str(), card_part, &key) == KeyKind::Plain
-                      : sys.reg_open_key_ex(key_path.c_str(), kKeyRead, &key) == kErrorSuccess;
+    const bool opened = slot.driver[0] == 0
+                            ? sys.reg_open_key_ex(0, path, 0, kKeyRead, &key) == kErrorSuccess
+                            : open_card_key(sys, rule, class_key, &key) == KeyKind::Plain;
     if (!opened) return;
     query_string(sys, key, "InfPath", slot.inf_path);
     sys.reg_close_key(key);
@@ -86,9 +73,10 @@ void read_inf_path(SystemServices& sys, DeviceSlot& slot) {
 } // namespace
 
 void discover_device_instances(SystemServices& sys, DeviceTable& table) {
-    for (unsigned i = 0; i < kSlotCount; ++i) read_driver(sys, i, table.slots[i]);
+    const LinkRule rule = table.link_rule = decide_link_rule(sys, table.link_rule);
+    for (unsigned i = 0; i < kSlotCount; ++i) read_driver(sys, rule, i, table.slots[i]);
     for (DeviceSlot& slot : table.slots) form_tag(slot);
-    for (DeviceSlot& slot : table.slots) read_inf_path(sys, slot);
+    for (DeviceSlot& slot : table.slots) read_inf_path(sys, rule, slot);
 }
 
 } // namespace talvex

@@ -1,4 +1,5 @@
 #pragma once
+#include "registry/link_rule.h"
 
 namespace talvex {
 
@@ -15,8 +16,8 @@ struct DeviceSlot {
 
 struct DeviceTable {
     DeviceSlot slots[kSlotCount];
+    // The run's: decided by discovery at its first look, read by removal.
+    LinkRule link_rule;
 };
-
-constexpr const char* kClassKeyPrefix = "System\\CurrentControlSet\\Services\\Class\\";
 
 } // namespace talvex

@@ -5,22 +5,19 @@
 
 namespace talvex {
 
-using RegKey = uintptr_t;      // an open registry key; 0 is never a valid key
+using RegKey = uintptr_t;      // an open registry key; as a parent, 0 is HKEY_LOCAL_MACHINE
 using FileHandle = uintptr_t;  // an open file; 0 means the open failed
 using MutexHandle = uintptr_t; // a named mutex; 0 means none was made
 
-constexpr uint32_t kKeyRead = 0x20019; // KEY_READ
-constexpr uint32_t kKeySetValue = 0x2; // KEY_SET_VALUE
+constexpr uint32_t kKeyRead = 0x20019;       // KEY_READ
+constexpr uint32_t kKeySetValue = 0x2;       // KEY_SET_VALUE
+constexpr uint32_t kRegOptionOpenLink = 0x8; // REG_OPTION_OPEN_LINK: a link itself, not its target
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorNoMoreItems = 259;
 constexpr int kIdCancel = 2; // Escape, or the close button where a system offers one
 constexpr int kIdNo = 7;
-
-// What a key of the card's turned out to be, opened as the card's own part of
-// its path lets it be: missing, not opened for any other reason, a registry
-// link (or a key that may be one), or a plain key.
-enum class KeyKind { Missing, Unopened, Link, Plain };
 
 class SystemServices {
   public:
@@ -33,22 +30,18 @@ class SystemServices {
     virtual int message_box_ex(const char* text, const char* caption, uint32_t style,
                                uint16_t language) = 0;
 
-    // Registry, always below HKEY_LOCAL_MACHINE.
-    virtual long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) = 0;
-    // Opens a key of the card's for reading. `card_part` is the offset in its
-    // path where the card's own part begins (a device key, a class instance,
-    // a resource entry, or the last level of a fixed key): where links may
-    // exist no link from there on is gone through, while the system's keys
-    // above it (CurrentControlSet, a link on NT) are. The key is open only for
-    // Plain.
-    virtual KeyKind reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) = 0;
+    // The registry calls themselves, below HKEY_LOCAL_MACHINE (a parent of 0).
+    virtual long reg_open_key_ex(RegKey parent, const char* sub_key, uint32_t options,
+                                 uint32_t access, RegKey* key) = 0;
+    // With no `data`, only the size is asked.
     virtual long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                                     uint32_t* size) = 0;
-    virtual void reg_close_key(RegKey key) = 0;
-    // Removes a key of the card's (`card_part` as above) with everything below
-    // it, as Windows 95 does, but for any link there and the keys above it.
-    virtual long reg_delete_key(const char* sub_key, unsigned card_part) = 0;
+    virtual long reg_enum_key_ex(RegKey key, uint32_t index, char* name, uint32_t* length) = 0;
+    virtual long reg_delete_key(RegKey parent, const char* sub_key) = 0;
     virtual long reg_delete_value(RegKey key, const char* name) = 0;
+    virtual void reg_close_key(RegKey key) = 0;
+    // GetVersion: its high bit is set on Windows 95, 98 and ME.
+    virtual uint32_t get_version() = 0;
 
     // Return the path length on success, the size needed when it does not fit.
     virtual uint32_t get_windows_directory(char* buffer, uint32_t capacity) = 0;

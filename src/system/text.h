@@ -10,16 +10,6 @@ constexpr unsigned text_length(const char* text) {
     return length;
 }
 
-// Where the last level of a fixed registry path begins: after its last
-// backslash (the program's fixed paths are ASCII).
-constexpr unsigned last_level_at(const char* path) {
-    unsigned at = 0;
-    for (unsigned i = 0; path[i] != 0; ++i) {
-        if (path[i] == '\\') at = i + 1;
-    }
-    return at;
-}
-
 inline bool text_equal(const char* a, const char* b) {
     while (*a != 0 && *a == *b) ++a, ++b;
     return *a == *b;

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "system/key_tree_deletion.h"
-
 namespace talvex {
 namespace {
 
@@ -17,35 +15,6 @@ HANDLE as_handle(FileHandle file) {
 HKEY parent_key(RegKey parent) {
     return parent == 0 ? HKEY_LOCAL_MACHINE : as_hkey(parent);
 }
-
-// The raw registry calls that the looks at the card's keys and the
-// depth-first deletion walk with.
-struct RawRegistry {
-    long delete_key(RegKey parent, const char* name) {
-        return RegDeleteKeyA(parent_key(parent), name);
-    }
-    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
-        HKEY opened = nullptr;
-        const long result = RegOpenKeyExA(parent_key(parent), name, options, KEY_READ, &opened);
-        *key = result == ERROR_SUCCESS ? reinterpret_cast<RegKey>(opened) : 0;
-        return result;
-    }
-    long query_value(RegKey key, const char* value) {
-        DWORD size = 0; // asked with no buffer, as the API documents it
-        return RegQueryValueExA(as_hkey(key), value, nullptr, nullptr, nullptr, &size);
-    }
-    long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
-        DWORD size = *length;
-        const long result =
-            RegEnumKeyExA(as_hkey(key), index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        *length = size;
-        return result;
-    }
-    void close_key(RegKey key) { RegCloseKey(as_hkey(key)); }
-    // Windows 95, 98 and ME set the high bit, and so do Wine's modes of them.
-    bool nt_family() { return (GetVersion() & 0x80000000u) == 0; }
-    bool is_dbcs_lead_byte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
-};
 
 } // namespace
 
@@ -66,10 +35,11 @@ int WindowsSystem::message_box_ex(const char* text, const char* caption, uint32_
     return MessageBoxExA(nullptr, text, caption, style, language);
 }
 
-long WindowsSystem::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
+long WindowsSystem::reg_open_key_ex(RegKey parent, const char* sub_key, uint32_t options,
+                                    uint32_t access, RegKey* key) {
     HKEY opened = nullptr;
-    const long result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, sub_key, 0, access, &opened);
-    *key = reinterpret_cast<RegKey>(opened);
+    const long result = RegOpenKeyExA(parent_key(parent), sub_key, options, access, &opened);
+    *key = result == ERROR_SUCCESS ? reinterpret_cast<RegKey>(opened) : 0;
     return result;
 }
 
@@ -81,22 +51,28 @@ long WindowsSystem::reg_query_value_ex(RegKey key, const char* name, unsigned ch
     return result;
 }
 
-KeyKind WindowsSystem::reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) {
-    RawRegistry raw;
-    return open_card_key(raw, decided(raw, link_rule_), sub_key, card_part, key);
+long WindowsSystem::reg_enum_key_ex(RegKey key, uint32_t index, char* name, uint32_t* length) {
+    DWORD in_out = *length;
+    const long result =
+        RegEnumKeyExA(as_hkey(key), index, name, &in_out, nullptr, nullptr, nullptr, nullptr);
+    *length = in_out;
+    return result;
+}
+
+long WindowsSystem::reg_delete_key(RegKey parent, const char* sub_key) {
+    return RegDeleteKeyA(parent_key(parent), sub_key);
+}
+
+long WindowsSystem::reg_delete_value(RegKey key, const char* name) {
+    return RegDeleteValueA(as_hkey(key), name);
 }
 
 void WindowsSystem::reg_close_key(RegKey key) {
     RegCloseKey(as_hkey(key));
 }
 
-long WindowsSystem::reg_delete_key(const char* sub_key, unsigned card_part) {
-    RawRegistry raw;
-    return delete_key_tree(raw, link_rule_, sub_key, card_part);
-}
-
-long WindowsSystem::reg_delete_value(RegKey key, const char* name) {
-    return RegDeleteValueA(as_hkey(key), name);
+uint32_t WindowsSystem::get_version() {
+    return GetVersion();
 }
 
 uint32_t WindowsSystem::get_windows_directory(char* buffer, uint32_t capacity) {

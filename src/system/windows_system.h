@@ -1,5 +1,4 @@
 #pragma once
-#include "system/key_tree_deletion.h"
 #include "system/system_services.h"
 
 namespace talvex {
@@ -12,13 +11,15 @@ class WindowsSystem final : public SystemServices {
     uint16_t get_user_default_lang_id() override;
     int message_box_ex(const char* text, const char* caption, uint32_t style,
                        uint16_t language) override;
-    long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
-    KeyKind reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) override;
+    long reg_open_key_ex(RegKey parent, const char* sub_key, uint32_t options, uint32_t access,
+                         RegKey* key) override;
     long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                             uint32_t* size) override;
-    void reg_close_key(RegKey key) override;
-    long reg_delete_key(const char* sub_key, unsigned card_part) override;
+    long reg_enum_key_ex(RegKey key, uint32_t index, char* name, uint32_t* length) override;
+    long reg_delete_key(RegKey parent, const char* sub_key) override;
     long reg_delete_value(RegKey key, const char* name) override;
+    void reg_close_key(RegKey key) override;
+    uint32_t get_version() override;
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
     bool delete_file(const char* path) override;
@@ -33,9 +34,6 @@ class WindowsSystem final : public SystemServices {
     bool mutex_wait(MutexHandle mutex, uint32_t milliseconds) override;
     void mutex_close(MutexHandle mutex, bool owned) override;
     void exit_process(uint32_t code) override;
-
-  private:
-    LinkRule link_rule_ = LinkRule::Undecided;
 };
 
 } // namespace talvex

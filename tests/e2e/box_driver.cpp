@@ -134,25 +134,26 @@ int seed(const std::vector<std::string>& args) {
                  : static_cast<long>(GetLastError()),
              "file " + file.where);
     }
-    // Each item with what must become of it where links exist, as under Wine;
-    // a file that stays with the bytes it must then hold ("-" for none).
+    // Each item with what must become of it where links exist and are looked
+    // at, as under Wine; a file that stays with the bytes it must then hold
+    // ("-" for none).
     const auto fate = [](bool stays) { return stays ? "stays" : "goes"; };
+    const talvex::fixture::System wine{true, true};
     for (const std::string& k : f.all_keys()) {
-        printf("KEY %s %s\n", hex(utf8(name_of(f, k))).c_str(), fate(expected_present(f, k, true)));
+        printf("KEY %s %s\n", hex(utf8(name_of(f, k))).c_str(), fate(expected_present(f, k, wine)));
     }
     for (const talvex::fixture::Link& link : f.links) {
         printf("VALUE %s %s %s\n", hex(utf8(name_of(f, link.path))).c_str(),
-               hex("SymbolicLinkValue").c_str(), fate(expected_present(f, link.path, true)));
+               hex("SymbolicLinkValue").c_str(), fate(expected_present(f, link.path, wine)));
     }
     for (const auto& v : f.values) {
         printf("VALUE %s %s %s\n", hex(utf8(name_of(f, v.key))).c_str(),
-               hex(utf8(name_of(f, v.name))).c_str(), fate(expected_value(f, v, true)));
+               hex(utf8(name_of(f, v.name))).c_str(), fate(expected_value(f, v, wine)));
     }
     for (const talvex::fixture::SeededFile& file : f.files) {
         const std::string& bytes = expected_bytes(f, file);
         printf("FILE %s %s %s\n", hex(utf8(place(f, file.where))).c_str(),
-               fate(f.gone_files.count(talvex::fold_name(file.where)) == 0),
-               bytes.empty() ? "-" : hex(bytes).c_str());
+               fate(expected_file(f, file, wine)), bytes.empty() ? "-" : hex(bytes).c_str());
     }
     return status;
 }

@@ -90,9 +90,9 @@ TEST(RunFlow, PhasesRunInOrder) {
     };
     const std::string kStartup = "startup_files_full.txt";
     const std::vector<std::string> firsts = {first(kStartup, "WaitForSingleObject"),
-                                             first("registry_full.txt", "RegOpenKeyExA"),
+                                             first("registry_full_win95.txt", "RegOpenKeyExA"),
                                              first("driver_files_full.txt", "DeleteFileA", true),
-                                             first("registry_full.txt", "RegDeleteKeyA"),
+                                             first("registry_full_win95.txt", "RegDeleteKeyA"),
                                              first("driver_files_full.txt", "DeleteFileA"),
                                              first(kStartup, "OpenEdit"),
                                              first(kStartup, "ReleaseMutex"),

@@ -65,9 +65,10 @@ void SimulatedMachine::add_key(const std::string& path) {
         size_t end = at;
         while (end < path.size() && path[end] != '\\') end += character_size(path, end);
         if (end > at) {
-            made += (made.empty() ? "" : "\\") + path.substr(at, end - at);
+            const std::string level = path.substr(at, end - at);
+            made.append(made.empty() ? "" : "\\").append(level);
             const std::string folded = resolve(key_path(made), true);
-            if (keys_.count(folded) == 0) keys_[folded] = Key{path.substr(at, end - at), {}};
+            if (keys_.count(folded) == 0) keys_[folded] = Key{level, {}};
         }
         at = end + 1;
     }
@@ -190,85 +191,78 @@ std::string SimulatedMachine::resolve(std::string folded, bool open_link) const 
     return kNoKey;
 }
 
+// The key `name` names below the open `parent` (0: HKEY_LOCAL_MACHINE), or
+// a path of 0 that names none. An empty name is the parent itself, once more.
 std::string SimulatedMachine::below(RegKey parent, const char* name, bool open_link) const {
     if (parent == 0) return resolve(key_path(name), open_link);
-    auto open = open_keys_.find(parent);
-    if (open == open_keys_.end()) return std::string(1, '\0'); // names no key
-    // As Windows: an empty name is the key itself, once more.
-    return resolve(key_path(open->second + "\\" + name), open_link);
+    return resolve(key_path(open_key(parent, "RegOpenKeyExA").folded + "\\" + name), open_link);
 }
 
-long SimulatedMachine::open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key) {
-    *key = 0;
-    if (fails()) return win::kErrorAccessDenied;
-    const std::string folded = below(parent, name, open_link);
-    if (keys_.count(folded) == 0) return win::kErrorFileNotFound;
-    *key = next_handle_++;
-    open_keys_[*key] = folded;
-    return win::kErrorSuccess;
+const SimulatedMachine::OpenKey& SimulatedMachine::open_key(RegKey key, const char* call) const {
+    auto open = open_keys_.find(key);
+    if (open == open_keys_.end()) not_open(call, key);
+    return open->second;
 }
 
-long SimulatedMachine::open_key(RegKey parent, const char* name, uint32_t options, RegKey* key) {
-    long result = win::kErrorInvalidParameter;
+// How the program reached the key: "{path} " in the record, nothing for
+// HKEY_LOCAL_MACHINE.
+std::string SimulatedMachine::named(RegKey key, const char* call) const {
+    return key == 0 ? std::string() : "{" + open_key(key, call).named + "} ";
+}
+
+// Where keys cannot be looked at, the original Windows 95 refuses the link
+// option, or answers "not found", before anything else.
+long SimulatedMachine::reg_open_key_ex(RegKey parent, const char* sub_key, uint32_t options,
+                                       uint32_t access, RegKey* key) {
+    const std::string line = "RegOpenKeyExA " + named(parent, "RegOpenKeyExA") + sub_key + " " +
+                             hex(options) + " " + hex(access) + " -> ";
+    long result = win::kErrorSuccess;
     *key = 0;
-    if (options != 0 && family == Family::Windows95NotFound) {
+    const std::string folded = below(parent, sub_key, options == win::kRegOptionOpenLink);
+    if (options != 0 && !opens_as_itself(family)) {
+        result =
+            family == Family::Windows95 ? win::kErrorInvalidParameter : win::kErrorFileNotFound;
+    } else if (fails()) {
+        result = win::kErrorAccessDenied;
+    } else if (keys_.count(folded) == 0) {
         result = win::kErrorFileNotFound;
-    } else if (options == 0 || family != Family::Windows95) {
-        result = open_key_at(parent, name, options == win::kRegOptionOpenLink, key);
+    } else {
+        *key = next_handle_++;
+        const std::string path =
+            parent == 0 ? sub_key : open_key(parent, "").named + "\\" + sub_key;
+        open_keys_[*key] = OpenKey{folded, path};
     }
-    record("  RegOpenKeyExA " + std::string(name) + " " + hex(options) + " 0x20019 -> " +
-           std::to_string(result));
+    record(line + std::to_string(result));
     return result;
 }
 
-long SimulatedMachine::query_value(RegKey key, const char* name) {
-    long result = win::kErrorAccessDenied;
-    if (!fails() && key_of(key) != nullptr) {
-        result = value_of(key, name) == nullptr ? win::kErrorFileNotFound : win::kErrorSuccess;
-    }
-    record("  RegQueryValueExA " + std::string(name) + " -> " + std::to_string(result));
-    return result;
-}
-
-long SimulatedMachine::reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) {
-    const long result = open_key_at(0, sub_key, false, key);
-    record("RegOpenKeyExA " + std::string(sub_key) + " " + hex(access) + " -> " +
-           std::to_string(result));
-    return result;
-}
-
-// Recorded as the one plain open it stands for, the looks indented above it,
-// so that a golden file serves every family.
-KeyKind SimulatedMachine::reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) {
-    const KeyKind kind = open_card_key(*this, decided(*this, link_rule_), sub_key, card_part, key);
-    const char* const results[] = {"2", "failed", "link", "0"};
-    record("RegOpenKeyExA " + std::string(sub_key) + " 0x20019 -> " +
-           results[static_cast<int>(kind)]);
-    return kind;
-}
-
+// As Windows: with no buffer only the size is told; a buffer too small gets
+// part of the data and the size needed, which the caller must not take as a
+// string.
 long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                                           uint32_t* size) {
+    const std::string line = "RegQueryValueExA " + named(key, "RegQueryValueExA") + name + " " +
+                             (data == nullptr ? "-" : std::to_string(*size)) + " -> ";
     long result = win::kErrorFileNotFound;
-    const uint32_t capacity = *size;
-    const Value* value = value_of(key, name);
+    const Key* open = key_of(key);
+    const auto value = open == nullptr ? nullptr : &open->values;
     if (fails()) {
         result = win::kErrorAccessDenied;
-    } else if (value != nullptr) {
-        // Like Windows, a buffer too small gets part of the data and the size
-        // needed; the caller must not take it as a string.
-        std::memcpy(data, value->data.data(), std::min<size_t>(value->data.size(), capacity));
-        result = value->data.size() <= capacity ? win::kErrorSuccess : win::kErrorMoreData;
-        *size = static_cast<uint32_t>(value->data.size());
+    } else if (value != nullptr && value->count(fold_name(name)) != 0) {
+        const std::string& bytes = value->at(fold_name(name)).data;
+        if (data != nullptr) std::memcpy(data, bytes.data(), std::min<size_t>(bytes.size(), *size));
+        result =
+            data == nullptr || bytes.size() <= *size ? win::kErrorSuccess : win::kErrorMoreData;
+        *size = static_cast<uint32_t>(bytes.size());
     }
-    record("RegQueryValueExA " + std::string(name) + " " + std::to_string(capacity) + " -> " +
-           std::to_string(result));
+    record(line + std::to_string(result));
     return result;
 }
 
-void SimulatedMachine::close_key(RegKey key, const char* indent) {
-    record(indent + std::string(fails() ? "RegCloseKey -> failed" : "RegCloseKey"));
-    if (open_keys_.erase(key) == 0) not_open("RegCloseKey", key);
+void SimulatedMachine::reg_close_key(RegKey key) {
+    const std::string line = "RegCloseKey {" + open_key(key, "RegCloseKey").named + "}";
+    record(line + (fails() ? " -> failed" : ""));
+    open_keys_.erase(key);
 }
 
 // Wine's 9x RegDeleteKeyA: opens the key without the option, deletes its
@@ -294,8 +288,9 @@ long SimulatedMachine::delete_through_links(const std::string& folded, unsigned 
     return win::kErrorSuccess;
 }
 
-long SimulatedMachine::delete_key(RegKey parent, const char* name) {
-    const std::string folded = below(parent, name, false);
+long SimulatedMachine::reg_delete_key(RegKey parent, const char* sub_key) {
+    const std::string line = "RegDeleteKeyA " + named(parent, "RegDeleteKeyA") + sub_key + " -> ";
+    const std::string folded = below(parent, sub_key, false);
     long result = win::kErrorSuccess;
     std::vector<std::string> doomed;
     for (auto it = keys_.lower_bound(folded + "\\");
@@ -314,64 +309,53 @@ long SimulatedMachine::delete_key(RegKey parent, const char* name) {
         for (const std::string& gone : doomed) keys_.erase(gone);
         keys_.erase(folded);
     }
-    record("  RegDeleteKeyA " + std::string(name) + " -> " + std::to_string(result));
+    record(line + std::to_string(result));
     return result;
 }
 
-long SimulatedMachine::enum_key(RegKey key, uint32_t index, char* name, uint32_t* length) {
-    long result = win::kErrorNoMoreItems;
-    auto open = open_keys_.find(key);
-    if (open == open_keys_.end()) result = win::kErrorFileNotFound;
-    if (fails()) open = open_keys_.end(), result = win::kErrorAccessDenied;
-    const std::string folded = open == open_keys_.end() ? std::string(1, '\0') : open->second;
+long SimulatedMachine::reg_enum_key_ex(RegKey key, uint32_t index, char* name, uint32_t* length) {
+    const std::string line =
+        "RegEnumKeyExA " + named(key, "RegEnumKeyExA") + std::to_string(index) + " -> ";
+    const std::string folded = open_key(key, "").folded;
+    long result = fails() ? win::kErrorAccessDenied : win::kErrorNoMoreItems;
     uint32_t seen = 0;
     for (auto it = keys_.lower_bound(folded + "\\");
-         it != keys_.end() && is_below(it->first, folded); ++it) {
-        const auto& entry = *it;
-        const std::string rest = entry.first.substr(folded.empty() ? 0 : folded.size() + 1);
+         result == win::kErrorNoMoreItems && it != keys_.end() && is_below(it->first, folded);
+         ++it) {
+        const std::string rest = it->first.substr(folded.empty() ? 0 : folded.size() + 1);
         if (rest.find('\\') != std::string::npos || seen++ != index) continue;
-        const std::string shown = best_fit(entry.second.name);
+        const std::string shown = best_fit(it->second.name);
         result = win::kErrorMoreData;
         if (shown.size() + 1 <= *length) {
             std::memcpy(name, shown.c_str(), shown.size() + 1);
             *length = static_cast<uint32_t>(shown.size());
             result = win::kErrorSuccess;
         }
-        break;
     }
-    record("  RegEnumKeyExA " + std::to_string(index) + " -> " + std::to_string(result));
-    return result;
-}
-
-long SimulatedMachine::reg_delete_key(const char* sub_key, unsigned card_part) {
-    const long result = delete_key_tree(*this, link_rule_, sub_key, card_part);
-    record("RegDeleteKeyA " + std::string(sub_key) + " -> " + std::to_string(result));
+    record(line + std::to_string(result));
     return result;
 }
 
 long SimulatedMachine::reg_delete_value(RegKey key, const char* name) {
+    const std::string line = "RegDeleteValueA " + named(key, "RegDeleteValueA") + name + " -> ";
     long result = win::kErrorAccessDenied;
     if (!fails()) {
         result = key_of(key) != nullptr && key_of(key)->values.erase(fold_name(name)) != 0
                      ? win::kErrorSuccess
                      : win::kErrorFileNotFound;
     }
-    record("RegDeleteValueA " + std::string(name) + " -> " + std::to_string(result));
+    record(line + std::to_string(result));
     return result;
 }
 
-SimulatedMachine::Key* SimulatedMachine::key_of(RegKey key) {
-    auto open = open_keys_.find(key);
-    if (open == open_keys_.end()) return nullptr;
-    auto found = keys_.find(open->second);
-    return found == keys_.end() ? nullptr : &found->second;
+// GetVersion: Windows 95's and NT 4.0's, the 9x family's with its high bit.
+uint32_t SimulatedMachine::get_version() {
+    return family == Family::Nt ? 0x05650004u : 0xC3B60004u;
 }
 
-const SimulatedMachine::Value* SimulatedMachine::value_of(RegKey key, const char* name) {
-    Key* open = key_of(key);
-    if (open == nullptr) return nullptr;
-    auto found = open->values.find(fold_name(name));
-    return found == open->values.end() ? nullptr : &found->second;
+SimulatedMachine::Key* SimulatedMachine::key_of(RegKey key) {
+    auto found = keys_.find(open_key(key, "").folded);
+    return found == keys_.end() ? nullptr : &found->second;
 }
 
 uint32_t SimulatedMachine::directory_query(const char* call, const std::string& directory,
@@ -549,7 +533,6 @@ void SimulatedMachine::mutex_close(MutexHandle mutex, bool owned) {
 
 void SimulatedMachine::exit_process(uint32_t code) {
     record("ExitProcess " + std::to_string(code));
-    link_rule_ = LinkRule::Undecided; // the next copy is another process
     if (!exited) exit_code = code;
     exited = true;
 }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "fold_name.h"
-#include "system/key_tree_deletion.h"
 #include "system/system_services.h"
 
 namespace talvex {
@@ -148,13 +147,15 @@ class SimulatedMachine final : public SystemServices {
     uint16_t get_user_default_lang_id() override;
     int message_box_ex(const char* text, const char* caption, uint32_t style,
                        uint16_t language) override;
-    long reg_open_key_ex(const char* sub_key, uint32_t access, RegKey* key) override;
-    KeyKind reg_open_card_key(const char* sub_key, unsigned card_part, RegKey* key) override;
+    long reg_open_key_ex(RegKey parent, const char* sub_key, uint32_t options, uint32_t access,
+                         RegKey* key) override;
     long reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
                             uint32_t* size) override;
-    void reg_close_key(RegKey key) override { close_key(key, ""); }
-    long reg_delete_key(const char* sub_key, unsigned card_part) override;
+    long reg_enum_key_ex(RegKey key, uint32_t index, char* name, uint32_t* length) override;
+    long reg_delete_key(RegKey parent, const char* sub_key) override;
     long reg_delete_value(RegKey key, const char* name) override;
+    void reg_close_key(RegKey key) override;
+    uint32_t get_version() override;
     uint32_t get_windows_directory(char* buffer, uint32_t capacity) override;
     uint32_t get_system_directory(char* buffer, uint32_t capacity) override;
     bool delete_file(const char* path) override;
@@ -172,16 +173,11 @@ class SimulatedMachine final : public SystemServices {
     void mutex_close(MutexHandle mutex, bool owned) override;
     void exit_process(uint32_t code) override;
 
-    // The raw calls behind reg_open_card_key and reg_delete_key: a parent of
-    // 0 stands for HKEY_LOCAL_MACHINE. Recorded indented.
-    long delete_key(RegKey parent, const char* name);
-    long open_key(RegKey parent, const char* name, uint32_t options, RegKey* key);
-    long query_value(RegKey key, const char* name);
-    long enum_key(RegKey key, uint32_t index, char* name, uint32_t* length);
-    void close_key(RegKey key, const char* indent = "  ");
-    bool nt_family() const { return family == Family::Nt; }
-
   private:
+    struct OpenKey {
+        std::string folded; // the key it is, links followed
+        std::string named;  // the path the program reached it by
+    };
     struct OpenFile {
         std::string path;
         size_t position = 0;
@@ -197,19 +193,18 @@ class SimulatedMachine final : public SystemServices {
     std::string key_path(const std::string& path) const;
     std::string resolve(std::string folded, bool open_link) const;
     std::string below(RegKey parent, const char* name, bool open_link) const;
+    const OpenKey& open_key(RegKey key, const char* call) const; // or the end of the test
+    std::string named(RegKey key, const char* call) const;
     long delete_through_links(const std::string& folded, unsigned depth);
-    Key* key_of(RegKey key); // the open key's, or null
-    const Value* value_of(RegKey key, const char* name);
-    long open_key_at(RegKey parent, const char* name, bool open_link, RegKey* key);
+    Key* key_of(RegKey key); // the open key's, or null where it is gone
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
     std::map<std::string, Key> keys_;
     bool any_link_ = false; // where none was ever made, no path needs following
     std::map<std::string, File> files_;
-    std::map<RegKey, std::string> open_keys_;
+    std::map<RegKey, OpenKey> open_keys_;
     std::map<FileHandle, OpenFile> open_files_;
     MutexHandle mutex_ = 0;
-    LinkRule link_rule_ = LinkRule::Undecided; // the process's
     uintptr_t next_handle_ = 0x100;
     unsigned calls_ = 0;
 };
