@@ -117,6 +117,13 @@ long delete_tree(SystemServices& sys, LinkRule rule, RegKey parent, const char* 
 
 } // namespace
 
+long open_and_close(SystemServices& sys, const char* path, uint32_t options) {
+    RegKey key = 0;
+    const long opened = sys.reg_open_key_ex(0, path, options, kKeyRead, &key);
+    if (opened == kErrorSuccess) sys.reg_close_key(key);
+    return opened;
+}
+
 KeyKind open_card_key(SystemServices& sys, LinkRule rule, CardKey key, RegKey* opened) {
     *opened = 0;
     if (key.path == nullptr) return KeyKind::OpenFailed; // a path that did not fit

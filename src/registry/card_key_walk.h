@@ -25,6 +25,10 @@ namespace talvex {
 // other reason, a registry link (or a key that may be one), or a plain key.
 enum class KeyKind { Missing, OpenFailed, Link, Plain };
 
+// Opens `path` below HKEY_LOCAL_MACHINE in one call, through any link on its
+// way, and closes it again at once with nothing read: the open's answer.
+long open_and_close(SystemServices& sys, const char* path, uint32_t options);
+
 // Opens the key for reading; it is open only for Plain.
 KeyKind open_card_key(SystemServices& sys, LinkRule rule, CardKey key, RegKey* opened);
 

@@ -23,10 +23,6 @@ constexpr unsigned longest_composed() {
     return longest;
 }
 static_assert(kCardPathCapacity > longest_composed());
-static_assert(kSlotEntries[0].count == count_of(kSlot0Entries) &&
-              kSlotEntries[1].count == count_of(kSlot1Entries) &&
-              kSlotEntries[3].count == count_of(kSlot3Entries) &&
-              kSlotEntries[4].count == count_of(kSlot4Entries));
 static_assert(count_of(kDeviceKeys) == kSlotCount + kSlotCount - kFirstFallbackSlot);
 
 // Whether `text` has an empty level: it is empty, or a backslash begins or
@@ -42,17 +38,20 @@ bool has_empty_level(SystemServices& sys, const char* text) {
 
 } // namespace
 
-CardKey compose(CardKey form, const char* first, const char* second,
+CardKey compose(CardKey form, const char* next, const char* last,
                 char (&buffer)[kCardPathCapacity]) {
     PathBuilder path(buffer, sizeof buffer);
-    path.append(form.path).append(first).append(second);
+    path.append(form.path).append(next).append(last);
     return {path.ok() ? buffer : nullptr, form.system_levels};
 }
 
-CardKey enumeration_key(unsigned slot, bool fallback, char (&buffer)[kCardPathCapacity]) {
-    if (fallback && slot < kFirstFallbackSlot) return {nullptr, 0};
-    const DeviceKey& device = kDeviceKeys[fallback ? slot + kSlotCount - kFirstFallbackSlot : slot];
-    return compose(device.key, "\\", device.instance, buffer);
+CardKey enumeration_key(unsigned slot, char (&buffer)[kCardPathCapacity]) {
+    return compose(kDeviceKeys[slot].key, "\\", kDeviceKeys[slot].instance, buffer);
+}
+
+CardKey fallback_key(unsigned slot, char (&buffer)[kCardPathCapacity]) {
+    if (slot < kFirstFallbackSlot) return {nullptr, 0};
+    return enumeration_key(slot + kSlotCount - kFirstFallbackSlot, buffer);
 }
 
 unsigned card_part_at(SystemServices& sys, const char* path, unsigned system_levels) {

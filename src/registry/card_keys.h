@@ -6,6 +6,7 @@
 // next level on, is never gone through where links may exist
 // (card_key_walk.h). Discovery and removal both read this description.
 #include "registry/device_table.h"
+#include "system/text.h"
 
 namespace talvex {
 
@@ -15,6 +16,10 @@ struct CardKey {
     const char* path;
     unsigned system_levels; // levels above the card's own part
 };
+
+// For a key named by its whole path alone: every level but its last is the
+// system's.
+constexpr unsigned kAllButTheLast = ~0u;
 
 // A device key, and the instance key below it that holds the Driver value.
 struct DeviceKey {
@@ -40,16 +45,16 @@ constexpr unsigned kFirstFallbackSlot = 4;
 #define TALVEX_MEDIA_RESOURCES "System\\CurrentControlSet\\Control\\MediaResources\\"
 #define TALVEX_CURRENT_VERSION "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
 inline constexpr CardKey kRootMediaKeys[] = {
-    {"Enum\\Root\\MEDIA\\0020", 3},
-    {"Enum\\Root\\MEDIA\\0021", 3},
+    {"Enum\\Root\\MEDIA\\0020", kAllButTheLast},
+    {"Enum\\Root\\MEDIA\\0021", kAllButTheLast},
 };
-inline constexpr CardKey kDreamKey = {TALVEX_MEDIA_RESOURCES "Dream", 4};
+inline constexpr CardKey kDreamKey = {TALVEX_MEDIA_RESOURCES "Dream", kAllButTheLast};
 inline constexpr CardKey kClosingKeys[] = {
     {TALVEX_CURRENT_VERSION "Controls Folder\\Power\\shellex\\PropertySheetHandlers\\"
                             "Crystal Semiconductor Power Control Panel Extension",
-     8},
-    {TALVEX_CURRENT_VERSION "MS-DOSOptions\\Crystal", 5},
-    {TALVEX_CURRENT_VERSION "Uninstall\\Talvex", 5},
+     kAllButTheLast},
+    {TALVEX_CURRENT_VERSION "MS-DOSOptions\\Crystal", kAllButTheLast},
+    {TALVEX_CURRENT_VERSION "Uninstall\\Talvex", kAllButTheLast},
 };
 // The Run key is the system's: only its value is the card's.
 inline constexpr const char* kRunKey = TALVEX_CURRENT_VERSION "Run";
@@ -82,8 +87,12 @@ struct SlotEntries {
     unsigned count;
 };
 inline constexpr SlotEntries kSlotEntries[kSlotCount] = {
-    {kSlot0Entries, 8}, {kSlot1Entries, 1}, {nullptr, 0},
-    {kSlot3Entries, 2}, {kSlot4Entries, 3}, {nullptr, 0},
+    {kSlot0Entries, count_of(kSlot0Entries)},
+    {kSlot1Entries, count_of(kSlot1Entries)},
+    {nullptr, 0},
+    {kSlot3Entries, count_of(kSlot3Entries)},
+    {kSlot4Entries, count_of(kSlot4Entries)},
+    {nullptr, 0},
 };
 #undef TALVEX_MEDIA_RESOURCES
 #undef TALVEX_CURRENT_VERSION
@@ -92,14 +101,15 @@ inline constexpr SlotEntries kSlotEntries[kSlotCount] = {
 // Driver value, an entry with its tag, an instance key.
 constexpr unsigned kCardPathCapacity = 100;
 
-// `form` with `first` and `second` after it, composed in `buffer`; a null
-// path where it does not fit.
-CardKey compose(CardKey form, const char* first, const char* second,
+// `form`'s path, then `next`, then `last`, composed in `buffer`; a null path
+// where it does not fit.
+CardKey compose(CardKey form, const char* next, const char* last,
                 char (&buffer)[kCardPathCapacity]);
 
-// Slot `slot`'s enumeration key, or its fallback key; a null path where the
-// slot has none.
-CardKey enumeration_key(unsigned slot, bool fallback, char (&buffer)[kCardPathCapacity]);
+// Slot `slot`'s enumeration key, and its fallback key (a null path where it
+// has none).
+CardKey enumeration_key(unsigned slot, char (&buffer)[kCardPathCapacity]);
+CardKey fallback_key(unsigned slot, char (&buffer)[kCardPathCapacity]);
 
 // Where the card's own part of `path` begins: after the first `system_levels`
 // backslashes, or after the last where there are fewer. The path is read by
@@ -109,8 +119,8 @@ unsigned card_part_at(SystemServices& sys, const char* path, unsigned system_lev
 // Where the instance level of a Driver value begins, for a key below a device
 // class: two or more levels, none empty (MEDIA\0005, MEDIA\0005\abc). 0 for
 // anything else (an empty value, one level, a leading, trailing or doubled
-// backslash), which would name the Class key itself or a whole device class:
-// only such keys may be deleted.
+// backslash), which would name the Class key itself or a whole device class.
+// A class key is deleted only where this is not 0.
 unsigned class_instance_at(SystemServices& sys, const char* driver);
 
 } // namespace talvex

@@ -22,14 +22,6 @@ bool query_string(SystemServices& sys, RegKey key, const char* name, char* field
     return false;
 }
 
-// Whether the whole path opens, through any link on its way; nothing is read.
-bool opens_through_links(SystemServices& sys, const char* path) {
-    RegKey key = 0;
-    if (sys.reg_open_key_ex(0, path, 0, kKeyRead, &key) != kErrorSuccess) return false;
-    sys.reg_close_key(key);
-    return true;
-}
-
 // A link among the card's keys leaves the slot absent, as a key without a
 // Driver value does: its target is another device's. Only a key that does
 // not open sends slots 4 and 5 to their fallback, and so does a link that
@@ -37,11 +29,11 @@ bool opens_through_links(SystemServices& sys, const char* path) {
 void read_driver(SystemServices& sys, LinkRule rule, unsigned index, DeviceSlot& slot) {
     char path[kCardPathCapacity];
     RegKey key = 0;
-    const CardKey enum_key = enumeration_key(index, false, path);
+    const CardKey enum_key = enumeration_key(index, path);
     KeyKind kind = open_card_key(sys, rule, enum_key, &key);
     if (kind != KeyKind::Plain && index >= kFirstFallbackSlot &&
-        !(kind == KeyKind::Link && opens_through_links(sys, enum_key.path))) {
-        kind = open_card_key(sys, rule, enumeration_key(index, true, path), &key);
+        !(kind == KeyKind::Link && open_and_close(sys, enum_key.path, 0) == kErrorSuccess)) {
+        kind = open_card_key(sys, rule, fallback_key(index, path), &key);
     }
     if (kind != KeyKind::Plain) return;
     slot.present = query_string(sys, key, "Driver", slot.driver);

@@ -23,8 +23,8 @@ enum class LinkRule : unsigned char {
 // its answer to REG_OPTION_OPEN_LINK: it may ignore the option, refuse it or
 // answer "not found". So one look at a key that every system has tells:
 // where it succeeds the system knows the option and may have links; where it
-// fails but a plain open succeeds, it knows neither. Where both fail nothing
-// is known, and each key is looked at.
+// is refused or answered "not found" but a plain open succeeds, it knows
+// neither. Otherwise nothing is known, and each key is looked at.
 LinkRule decide_link_rule(SystemServices& sys, LinkRule so_far);
 
 } // namespace talvex

@@ -15,6 +15,7 @@ constexpr uint32_t kRegOptionOpenLink = 0x8; // REG_OPTION_OPEN_LINK: a link its
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorNoMoreItems = 259;
 constexpr int kIdCancel = 2; // Escape, or the close button where a system offers one
 constexpr int kIdNo = 7;

@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LookCase{"NtPlain", Family::Nt, 0, true},
                       LookCase{"Wine9xLaterLookFails", Family::Wine9x, 3, false},
                       LookCase{"Wine9xQueryFails", Family::Wine9x, 4, false},
-                      LookCase{"Wine9xFirstLookFailsKnowsNoLinks", Family::Wine9x, 1, true},
+                      LookCase{"Wine9xFirstLookFailsStillLooksAtEach", Family::Wine9x, 1, true},
                       LookCase{"Windows95IgnoresTheOption", Family::Windows95Ignores, 0, true},
                       LookCase{"Windows95RefusesTheOption", Family::Windows95, 0, true},
                       LookCase{"Windows95AnswersNotFound", Family::Windows95NotFound, 0, true},

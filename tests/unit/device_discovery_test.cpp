@@ -82,5 +82,20 @@ TEST(DeviceDiscovery, InfPathOfClassKeys) {
     EXPECT_STREQ(table.slots[5].inf_path, "class.inf");
 }
 
+// Where the class itself is a link, no Driver value that names the class's
+// key as its first level of the card's reads an InfPath through it.
+TEST(DeviceDiscovery, ReadsNoInfPathThroughALinkAtTheClass) {
+    for (const Family family : {Family::Nt, Family::Wine9x}) {
+        for (const std::string driver : {"X", "X\\", "\\X\\0001"}) {
+            SimulatedMachine machine(family);
+            machine.set_string(slot_enum_key(0), "Driver", driver);
+            machine.add_link(class_key("X"), class_key("Y"));
+            machine.set_string(class_key("Y"), "InfPath", "other.inf");
+            machine.set_string(class_key("Y\\0001"), "InfPath", "other.inf");
+            EXPECT_STREQ(discover(machine).slots[0].inf_path, "") << driver;
+        }
+    }
+}
+
 } // namespace
 } // namespace talvex

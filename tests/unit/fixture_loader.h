@@ -28,8 +28,9 @@ inline std::string place(const std::string& where) {
                               : std::string();
 }
 
-// A key as the simulated machine names it: a `wkey`'s characters U+00A0 to
-// U+00FF as their bytes in code page 1252, the others in UTF-8.
+// A key as the simulated machine names it: a `wkey`'s characters U+0080 to
+// U+00FF as single bytes (those of code page 1252 from U+00A0 on), the others
+// in UTF-8.
 inline std::string machine_name(const Fixture& f, std::string key) {
     if (std::find(f.wide_keys.begin(), f.wide_keys.end(), key) == f.wide_keys.end()) return key;
     for (size_t at = 0; (at = key.find_first_of("\xC2\xC3", at)) != std::string::npos; ++at)

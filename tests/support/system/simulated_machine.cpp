@@ -243,9 +243,9 @@ long SimulatedMachine::reg_query_value_ex(RegKey key, const char* name, unsigned
                                           uint32_t* size) {
     const std::string line = "RegQueryValueExA " + named(key, "RegQueryValueExA") + name + " " +
                              (data == nullptr ? "-" : std::to_string(*size)) + " -> ";
-    long result = win::kErrorFileNotFound;
     const Key* open = key_of(key);
     const auto value = open == nullptr ? nullptr : &open->values;
+    long result = open == nullptr ? win::kErrorKeyDeleted : win::kErrorFileNotFound;
     if (fails()) {
         result = win::kErrorAccessDenied;
     } else if (value != nullptr && value->count(fold_name(name)) != 0) {
@@ -317,7 +317,9 @@ long SimulatedMachine::reg_enum_key_ex(RegKey key, uint32_t index, char* name, u
     const std::string line =
         "RegEnumKeyExA " + named(key, "RegEnumKeyExA") + std::to_string(index) + " -> ";
     const std::string folded = open_key(key, "").folded;
-    long result = fails() ? win::kErrorAccessDenied : win::kErrorNoMoreItems;
+    long result = fails()                    ? win::kErrorAccessDenied
+                  : keys_.count(folded) == 0 ? win::kErrorKeyDeleted
+                                             : win::kErrorNoMoreItems;
     uint32_t seen = 0;
     for (auto it = keys_.lower_bound(folded + "\\");
          result == win::kErrorNoMoreItems && it != keys_.end() && is_below(it->first, folded);

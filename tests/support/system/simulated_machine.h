@@ -26,6 +26,7 @@ constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
+constexpr long kErrorKeyDeleted = 1018; // a key deleted while it was open
 // Windows' access and share flags, and its answer to an open they refuse.
 constexpr uint32_t kGenericRead = 0x80000000, kGenericWrite = 0x40000000;
 constexpr uint32_t kFileShareRead = 1, kFileShareWrite = 2;
