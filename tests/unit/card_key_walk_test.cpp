@@ -82,27 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
                family_name(std::get<1>(info.param));
     });
 
-// Where a Driver value's class key begins to be the card's, whatever its
-// shape: the first key looked at as itself (an empty level names the key
-// above it, as Wine takes a doubled or trailing backslash).
-TEST(CardKeyWalk, LooksFirstAtTheClassKeyLevelTheDriverValueBegins) {
-    const std::pair<const char*, std::string> cases[] = {
-        {"MEDIA\\0005", "MEDIA\\0005"},   {"MEDIA\\0005\\abc", "MEDIA\\0005"},
-        {"MEDIA\\0006\\", "MEDIA\\0006"}, {"MEDIA\\\\0005", "MEDIA\\"},
-        {"MEDIA\\", "MEDIA\\"},           {"MEDIA", "MEDIA"},
-        {"\\MEDIA\\0005", "\\MEDIA"}};
-    for (const auto& [driver, first] : cases) {
-        SimulatedMachine machine(Family::Nt);
-        char path[kCardPathCapacity];
-        RegKey key = 0;
-        open_card_key(machine, LinkRule::LookAtEach, compose(kClassKeyForm, driver, "", path),
-                      &key);
-        EXPECT_EQ(call_arguments(machine.trace, "RegOpenKeyExA").at(0),
-                  std::string(kClassKeyForm.path) + first + " 0x8 0x20019")
-            << driver;
-    }
-}
-
 struct LookCase {
     const char* name;
     Family family;

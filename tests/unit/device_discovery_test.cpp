@@ -82,16 +82,26 @@ TEST(DeviceDiscovery, InfPathOfClassKeys) {
     EXPECT_STREQ(table.slots[5].inf_path, "class.inf");
 }
 
-// Where the class itself is a link, no Driver value that names the class's
-// key as its first level of the card's reads an InfPath through it.
-TEST(DeviceDiscovery, ReadsNoInfPathThroughALinkAtTheClass) {
+// Whatever a Driver value's shape, its class key is read through the walk:
+// each of the value's levels from its first backslash on (or the whole value
+// without one) is looked at as itself, an empty level as the key above it
+// (Wine takes a doubled or trailing backslash as one separator), so a link
+// at the first of them stops the read.
+TEST(DeviceDiscovery, ReadsNoInfPathThroughALinkOnTheClassKeysCardPart) {
+    const std::pair<std::string, std::string> cases[] = {{"MEDIA\\0005", "MEDIA\\0005"},
+                                                         {"MEDIA\\0005\\abc", "MEDIA\\0005"},
+                                                         {"MEDIA\\0005\\", "MEDIA\\0005"},
+                                                         {"MEDIA\\\\0005", "MEDIA"},
+                                                         {"MEDIA\\", "MEDIA"},
+                                                         {"MEDIA", "MEDIA"},
+                                                         {"\\MEDIA\\0005", "MEDIA"}};
     for (const Family family : {Family::Nt, Family::Wine9x}) {
-        for (const std::string driver : {"X", "X\\", "\\X\\0001"}) {
+        for (const auto& [driver, link] : cases) {
             SimulatedMachine machine(family);
             machine.set_string(slot_enum_key(0), "Driver", driver);
-            machine.add_link(class_key("X"), class_key("Y"));
-            machine.set_string(class_key("Y"), "InfPath", "other.inf");
-            machine.set_string(class_key("Y\\0001"), "InfPath", "other.inf");
+            machine.add_link(class_key(link), class_key("Y"));
+            for (const char* key : {"Y", "Y\\0005", "Y\\abc"})
+                machine.set_string(class_key(key), "InfPath", "other.inf");
             EXPECT_STREQ(discover(machine).slots[0].inf_path, "") << driver;
         }
     }
