@@ -21,7 +21,7 @@ from pathlib import Path
 
 # The logic: src/ less the Windows implementation, the freestanding runtime
 # and the entry.
-LEFT_OUT = {"src/system/windows_system.cpp", "src/system/windows_system.h",
+LEFT_OUT = {"src/system/windows_system.cpp",
             "src/system/freestanding_runtime.cpp", "src/run/entry.cpp"}
 
 STRING = re.compile(r'"(?:[^"\\]|\\.)*"')

@@ -12,6 +12,6 @@ epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 3155328
 unset SOURCE_DATE_EPOCH
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target talvexun >/dev/null
-python3 tests/pe/check_pe.py build/win32/talvexun.exe tests/pe/win95_imports.txt 16384
+python3 tests/pe/check_pe.py build/win32/talvexun.exe tests/pe/win95_imports.txt 12288
 rm -rf dist
 SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe dist

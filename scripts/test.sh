@@ -30,12 +30,12 @@ stage() {
 }
 
 pe_check() {
-    python3 tests/pe/check_pe.py build/win32/talvexun.exe tests/pe/win95_imports.txt 16384
+    python3 tests/pe/check_pe.py build/win32/talvexun.exe tests/pe/win95_imports.txt 12288
 }
 # The check must also see what it is there to catch: box_driver.exe links the
 # C runtime and calls functions that Windows 95 lacks.
 pe_check_rejects() {
-    ! python3 tests/pe/check_pe.py build/win32/box_driver.exe tests/pe/win95_imports.txt 16384 \
+    ! python3 tests/pe/check_pe.py build/win32/box_driver.exe tests/pe/win95_imports.txt 12288 \
         >/tmp/talvex-pe-negative.log || { echo "PE check passed a forbidden exe"; return 1; }
     grep -q "msvcrt.dll" /tmp/talvex-pe-negative.log
 }

@@ -1,8 +1,8 @@
 // The process entry of talvexun.exe: no C runtime runs before it.
 #include "run/uninstall_run.h"
-#include "system/windows_system.h"
+#include "system/system_services.h"
 
 extern "C" void __stdcall talvex_entry() {
-    talvex::WindowsSystem sys;
+    talvex::SystemServices sys;
     talvex::uninstall_run(sys);
 }
