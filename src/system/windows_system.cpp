@@ -32,12 +32,12 @@ uint16_t SystemServices::get_user_default_lang_id() {
 }
 
 int SystemServices::message_box_ex(const char* text, const char* caption, uint32_t style,
-                                  uint16_t language) {
+                                   uint16_t language) {
     return MessageBoxExA(nullptr, text, caption, style, language);
 }
 
 long SystemServices::reg_open_key_ex(RegKey parent, const char* sub_key, uint32_t options,
-                                    uint32_t access, RegKey* key) {
+                                     uint32_t access, RegKey* key) {
     HKEY opened = nullptr;
     const long result = RegOpenKeyExA(parent_key(parent), sub_key, options, access, &opened);
     *key = result == ERROR_SUCCESS ? reinterpret_cast<RegKey>(opened) : 0;
@@ -45,7 +45,7 @@ long SystemServices::reg_open_key_ex(RegKey parent, const char* sub_key, uint32_
 }
 
 long SystemServices::reg_query_value_ex(RegKey key, const char* name, unsigned char* data,
-                                       uint32_t* size) {
+                                        uint32_t* size) {
     DWORD in_out = *size;
     const long result = RegQueryValueExA(as_hkey(key), name, nullptr, nullptr, data, &in_out);
     *size = in_out;
