@@ -15,14 +15,21 @@
 namespace talvex {
 namespace {
 
+SimulatedMachine seeded(const fixture::Fixture& f, Family family) {
+    SimulatedMachine machine(family);
+    machine.command_line_text = "talvexun.exe /s";
+    fixture::seed(machine, f);
+    return machine;
+}
+
+// The fixture's copies, one after another, on a copy of a seeded machine.
 std::unique_ptr<SimulatedMachine> silent_run(
-    const fixture::Fixture& f, Family family, SimulatedMachine::CallFault fault = {},
+    const fixture::Fixture& f, const SimulatedMachine& seeded,
+    SimulatedMachine::CallFault fault = {},
     const std::function<void(SimulatedMachine&)>& prepare = [](SimulatedMachine&) {}) {
-    auto machine = std::make_unique<SimulatedMachine>(family);
+    auto machine = std::make_unique<SimulatedMachine>(seeded);
     prepare(*machine);
-    machine->command_line_text = "talvexun.exe /s";
     machine->fault = fault;
-    fixture::seed(*machine, f);
     for (unsigned copy = 0; copy < f.copies; ++copy) uninstall_run(*machine);
     return machine;
 }
@@ -37,7 +44,7 @@ class FixtureScenario : public ::testing::TestWithParam<ScenarioCase> {};
 TEST_P(FixtureScenario, SilentRunReachesTheExpectedEndState) {
     const fixture::Fixture f = fixture::load(GetParam().fixture);
     EXPECT_EQ(f.errors, std::vector<std::string>());
-    const auto machine = silent_run(f, GetParam().family);
+    const auto machine = silent_run(f, seeded(f, GetParam().family));
     EXPECT_EQ(machine->exit_code, 0u);
     EXPECT_EQ(machine->open_handles(), 0u);
     EXPECT_EQ(fixture::differences(*machine, f), std::vector<std::string>());
@@ -86,13 +93,14 @@ TEST_P(FaultSweep, NothingOutsideTheCardIsLostAndEveryFileIsWhole) {
     const auto [family, event] = GetParam();
     const bool other = event == kOtherProgramAppends, from_then_on = event == kFailsFromThenOn;
     const fixture::Fixture f = fixture::load("full");
-    const unsigned calls = silent_run(f, family)->calls();
+    const SimulatedMachine full = seeded(f, family);
+    const unsigned calls = silent_run(f, full)->calls();
     ASSERT_GT(calls, 0u);
     for (unsigned nth = 1; nth <= calls && !HasFailure(); ++nth) {
         SCOPED_TRACE("call " + std::to_string(nth) + (other ? ": the other program" : " fails"));
         std::set<std::string> added;
         const auto machine =
-            silent_run(f, family, {other ? 0 : nth, from_then_on}, [&](SimulatedMachine& m) {
+            silent_run(f, full, {other ? 0 : nth, from_then_on}, [&](SimulatedMachine& m) {
                 m.before_call_nth = other ? nth : 0;
                 m.before_call = [&m, &added] {
                     for (const char* where : kStartupFiles) {

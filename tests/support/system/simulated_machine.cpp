@@ -40,6 +40,8 @@ std::string best_fit(const std::string& name) {
     return shown;
 }
 
+const std::string kLinkValueName = fold_name(win::kSymbolicLinkValue);
+
 } // namespace
 
 SimulatedMachine::SimulatedMachine(Family family) : family(family) {
@@ -107,8 +109,9 @@ void SimulatedMachine::add_link(const std::string& path, const std::string& targ
     std::string utf16;
     for (char c : "\\Registry\\Machine\\" + target) utf16 += std::string{c, '\0'};
     set_value(path, win::kSymbolicLinkValue, type, utf16);
-    keys_[resolve(key_path(path), true)].link = true;
-    any_link_ = true;
+    const std::string folded = resolve(key_path(path), true);
+    keys_[folded].link = true;
+    links_.insert(folded);
 }
 
 void SimulatedMachine::add_file(const std::string& path, const std::string& bytes, bool read_only) {
@@ -161,32 +164,32 @@ int SimulatedMachine::message_box_ex(const char* text, const char* caption, uint
 // too unless `open_link`. A link that leaves HKEY_LOCAL_MACHINE, or a ring of
 // links, names no key here.
 std::string SimulatedMachine::resolve(std::string folded, bool open_link) const {
-    if (!has_links(family) || !any_link_) return folded;
+    if (!has_links(family)) return folded;
     const std::string kNoKey(1, '\0');
     const std::string kMachine = "\\registry\\machine\\";
     for (unsigned hops = 0; hops < 32; ++hops) {
-        bool followed = false;
-        for (size_t cut = folded.find('\\');; cut = folded.find('\\', cut + 1)) {
-            const bool last = cut == std::string::npos;
-            auto key = keys_.find(folded.substr(0, cut));
-            if (key == keys_.end()) return folded;
-            auto link = key->second.values.find(fold_name(win::kSymbolicLinkValue));
-            if (!(last && open_link) && key->second.link) {
-                // As Wine: a link without its value names nothing.
-                if (link == key->second.values.end()) return kNoKey;
-                std::string target;
-                for (size_t i = 0; i < link->second.data.size(); i += 2) {
-                    target += link->second.data[i];
-                }
-                target = key_path(target);
-                if (target.compare(0, kMachine.size(), kMachine) != 0) return kNoKey;
-                folded = target.substr(kMachine.size()) + (last ? "" : folded.substr(cut));
-                followed = true;
-                break;
+        // The first link on the way: the shortest link that is the path or
+        // above it, and still a link. Only the links made need looking at.
+        const Key* link = nullptr;
+        size_t cut = 0;
+        for (const std::string& made : links_) {
+            const bool above = folded.size() > made.size() && folded[made.size()] == '\\';
+            if ((above || (folded.size() == made.size() && !open_link)) &&
+                folded.compare(0, made.size(), made) == 0 &&
+                (link == nullptr || made.size() < cut)) {
+                auto key = keys_.find(made);
+                if (key != keys_.end() && key->second.link) link = &key->second, cut = made.size();
             }
-            if (last) break;
         }
-        if (!followed) return folded;
+        if (link == nullptr) return folded;
+        // As Wine: a link without its value names nothing.
+        auto value = link->values.find(kLinkValueName);
+        if (value == link->values.end()) return kNoKey;
+        std::string target;
+        for (size_t i = 0; i < value->second.data.size(); i += 2) target += value->second.data[i];
+        target = key_path(target);
+        if (target.compare(0, kMachine.size(), kMachine) != 0) return kNoKey;
+        folded = target.substr(kMachine.size()) + folded.substr(cut);
     }
     return kNoKey;
 }

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -201,7 +202,7 @@ class SimulatedMachine final : public SystemServices {
     uint32_t directory_query(const char* call, const std::string& directory, char* buffer,
                              uint32_t capacity);
     std::map<std::string, Key> keys_;
-    bool any_link_ = false; // where none was ever made, no path needs following
+    std::set<std::string> links_; // every key made a link, as keys_ names it
     std::map<std::string, File> files_;
     std::map<RegKey, OpenKey> open_keys_;
     std::map<FileHandle, OpenFile> open_files_;
