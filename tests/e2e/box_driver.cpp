@@ -4,8 +4,9 @@
 // every "Talvex" box it shows (text, buttons, and which set of messages.txt
 // the text is), presses the buttons it is told to, and reports the exit code.
 // It times a run from inside Wine, from process creation to exit, which the
-// `wine` launcher's own wait would hide, and starts copies together, beside
-// a file or a mutex it holds. Verbs may be chained with --.
+// `wine` launcher's own wait would hide, starts copies together, beside a
+// file or a mutex it holds, and checks a fixture's items on the live
+// machine. Verbs may be chained with --, in one Wine session.
 #include <windows.h>
 
 #include <stdio.h>
@@ -86,6 +87,9 @@ int describe(const std::vector<std::string>& args) {
     return status;
 }
 
+// Where links exist and are looked at, as under Wine.
+constexpr talvex::fixture::System kWine{true, true};
+
 // seed FIXTURE: keys and values, keys named in UTF-16, links, then files;
 // each item is reported with what must become of it. Links are made as the
 // NT family makes them; a string-typed one is reported to be retyped, which
@@ -138,24 +142,61 @@ int seed(const std::vector<std::string>& args) {
     // at, as under Wine; a file that stays with the bytes it must then hold
     // ("-" for none).
     const auto fate = [](bool stays) { return stays ? "stays" : "goes"; };
-    const talvex::fixture::System wine{true, true};
     for (const std::string& k : f.all_keys()) {
-        printf("KEY %s %s\n", hex(utf8(name_of(f, k))).c_str(), fate(expected_present(f, k, wine)));
+        printf("KEY %s %s\n", hex(utf8(name_of(f, k))).c_str(),
+               fate(expected_present(f, k, kWine)));
     }
     for (const talvex::fixture::Link& link : f.links) {
         printf("VALUE %s %s %s\n", hex(utf8(name_of(f, link.path))).c_str(),
-               hex("SymbolicLinkValue").c_str(), fate(expected_present(f, link.path, wine)));
+               hex("SymbolicLinkValue").c_str(), fate(expected_present(f, link.path, kWine)));
     }
     for (const auto& v : f.values) {
         printf("VALUE %s %s %s\n", hex(utf8(name_of(f, v.key))).c_str(),
-               hex(utf8(name_of(f, v.name))).c_str(), fate(expected_value(f, v, wine)));
+               hex(utf8(name_of(f, v.name))).c_str(), fate(expected_value(f, v, kWine)));
     }
     for (const talvex::fixture::SeededFile& file : f.files) {
         const std::string& bytes = expected_bytes(f, file);
         printf("FILE %s %s %s\n", hex(utf8(place(f, file.where))).c_str(),
-               fate(expected_file(f, file, wine)), bytes.empty() ? "-" : hex(bytes).c_str());
+               fate(expected_file(f, file, kWine)), bytes.empty() ? "-" : hex(bytes).c_str());
     }
     return status;
+}
+
+// check FIXTURE: each item the fixture seeds, on the live machine, against
+// what seed said must become of it (a link looked at as itself); FAILED for
+// each that differs, then CHECKED.
+int check(const std::vector<std::string>& args) {
+    const Fixture f = load(args.at(0).c_str());
+    const auto expect = [](bool want, bool have, const std::string& what) {
+        if (want != have) printf("FAILED %s: %s\n", what.c_str(), want ? "missing" : "still there");
+        return want && have;
+    };
+    const auto opens = [&](const std::string& path, HKEY* key) {
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, name_of(f, path).c_str(), REG_OPTION_OPEN_LINK,
+                             KEY_READ, key) == ERROR_SUCCESS;
+    };
+    HKEY key = nullptr;
+    for (const std::string& k : f.all_keys()) {
+        if (expect(expected_present(f, k, kWine), opens(k, &key), "key " + k)) RegCloseKey(key);
+    }
+    for (const auto& v : f.values) {
+        const bool have =
+            opens(v.key, &key) && RegQueryValueExW(key, name_of(f, v.name).c_str(), nullptr,
+                                                   nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        if (key != nullptr) RegCloseKey(key), key = nullptr;
+        expect(expected_value(f, v, kWine), have, "value " + v.key + "|" + v.name);
+    }
+    for (const talvex::fixture::SeededFile& file : f.files) {
+        std::ifstream in(std::filesystem::path(place(f, file.where)), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        if (expect(expected_file(f, file, kWine), in.is_open(), "file " + file.where) &&
+            bytes != expected_bytes(f, file)) {
+            printf("FAILED file %s: %zu bytes, other than expected\n", file.where.c_str(),
+                   bytes.size());
+        }
+    }
+    printf("CHECKED\n");
+    return 0;
 }
 
 // A box of the program's one thread: its dialog class, the caption "Talvex".
@@ -304,6 +345,7 @@ struct Verb {
 constexpr Verb kVerbs[] = {
     {"describe", 1, 99, describe, "FIXTURE..."},
     {"seed", 1, 1, seed, "FIXTURE"},
+    {"check", 1, 1, check, "FIXTURE"},
     {"launch", 5, 99, launch, "EXE HEXCMD TIMEOUT_MS HOLD MESSAGES ANSWER..."},
     {"together", 4, 4, together, "N HOLD EXE HEXCMD"},
 };

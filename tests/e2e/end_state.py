@@ -225,13 +225,26 @@ def together(ctx, prefix, copies, hold="-", seconds=None):
 
 
 def copies_together(ctx, name, rounds=20):
-    """The fixture's copies started together, `rounds` times, in NT mode: each
-    time they must end as the same runs one after another do."""
-    copies = ctx.fixtures()[name][2]
-    found = [run_scenario(ctx, name, "nt", action=lambda p: together(ctx, p, copies))
-             for _ in range(rounds)]
-    failed = [f"round {r + 1}: {p}" for r, problems in enumerate(found) for p in problems[:3]]
-    return [f"{sum(map(bool, found))} of {rounds} rounds failed"] + failed if failed else []
+    """The fixture's copies started together, `rounds` times, in NT mode, in
+    one prefix and one Wine session: each time they must end as the same runs
+    one after another do, each item of the fixture checked on the live
+    machine and seeded again for the next round; after the last, all else
+    must be as it was too."""
+    copies, fixture = ctx.fixtures()[name][2], windows_path(FIXTURES / f"{name}.txt")
+    run = ["together", str(copies), "-", windows_path(ctx.exe), b"talvexun.exe /s".hex(), "--",
+           "check", fixture]
+
+    def action(prefix):
+        verbs = (run + ["--", "seed", fixture, "--"]) * (rounds - 1) + run
+        found = ctx.driver_run(prefix, *verbs, timeout=600).stdout.split(b"CHECKED")[:-1]
+        problems = [] if len(found) == rounds else [f"{len(found)} of {rounds} rounds ran"]
+        for number, lines in enumerate(map(words, found), 1):
+            exits = [w[w.index("EXIT") + 1] for w in lines if "EXIT" in w]
+            wrong = [" ".join(w) for w in lines if w[0] == "FAILED"]
+            wrong += [] if exits == ["0"] * copies else [f"the copies' exits: {exits}"]
+            problems += [f"round {number}: {p}" for p in wrong[:3]]
+        return problems
+    return run_scenario(ctx, name, "nt", action=action)
 
 
 def held_file(ctx, name, where="C:\\autoexec.bat"):

@@ -15,7 +15,7 @@ import boxes  # noqa: E402
 import end_state  # noqa: E402
 import wine_prefix  # noqa: E402
 
-WORKERS = 2
+WORKERS = 4
 
 
 def plan(ctx, shots):
