@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the host tests, build/win32/talvexun.exe (the program) and the same
-# sources for x86_64 in build/win64 (a test subject for 64-bit Wine).
+# Builds the presets named, or all three: host (the logic and its unit tests
+# against the simulated machine), win32 (build/win32/talvexun.exe, the
+# program) and win64 (the same sources for x86_64, a test subject for 64-bit
+# Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset host >/dev/null
-cmake --build --preset host
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
-cmake --preset win64 >/dev/null
-cmake --build --preset win64
+presets=("$@")
+[ $# -gt 0 ] || presets=(host win32 win64)
+for preset in "${presets[@]}"; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh >/dev/null
+./scripts/build.sh win32 win64 >/dev/null
 echo "Built: build/win32/talvexun.exe ($(stat -c %s build/win32/talvexun.exe) bytes), the program,"
 echo "       and build/win64/talvexun.exe, the same sources for 64-bit Wine"
 args=()

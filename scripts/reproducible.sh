@@ -14,15 +14,19 @@ epoch=$(git log -1 --format=%ct 2>/dev/null || echo 315532800)
 unset SOURCE_DATE_EPOCH
 trees=("$work/a" "$work/a much/longer path to/the second tree")
 zones=("UTC0" "<+14>-14")
+# The two trees build side by side, one a core.
+builds=()
 for i in 0 1; do
     tree=${trees[$i]}
     mkdir -p "$tree"
     git ls-files -z --cached --others --exclude-standard |
         while IFS= read -r -d '' f; do [ -f "$f" ] && printf '%s\0' "$f"; done |
         xargs -0 cp --parents -t "$tree"
-    (cd "$tree" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target talvexun >/dev/null &&
-        TZ=${zones[$i]} SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe dist >/dev/null)
+    (cd "$tree" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target talvexun -j 1 >/dev/null &&
+        TZ=${zones[$i]} SOURCE_DATE_EPOCH=$epoch python3 scripts/release.py build/win32/talvexun.exe dist >/dev/null) &
+    builds+=($!)
 done
+for build in "${builds[@]}"; do wait "$build" || { echo "reproducible: a build failed"; exit 1; }; done
 if ! cmp "${trees[0]}/build/win32/talvexun.exe" "${trees[1]}/build/win32/talvexun.exe" ||
     ! diff -r "${trees[0]}/dist" "${trees[1]}/dist"; then
     echo "reproducible: two builds of the same sources differ"
