@@ -58,7 +58,7 @@ trap 'rm -rf "$wine"' EXIT
     ./scripts/e2e.sh >"$wine/report" 2>&1 || status=$?
     echo "$status $((SECONDS - start))" >"$wine/result"
 ) &
-renice -n 19 -p $$ >/dev/null
+chrt --idle -p 0 $$ && ionice -c 3 -p $$
 build host
 stage "set-up script" tests/setup/install_deps_check.sh
 stage "unit tests" ctest --preset host
