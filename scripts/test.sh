@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test: the set-up script's checks, unit tests under the
-# sanitizers, the PE check of the exe, a reproducible build, short fuzzing runs
-# (a fixed number of runs, or TALVEX_FUZZ_SECONDS each where set), the
-# end-to-end tests under Wine (beside the others, from the moment the exes are
-# built) and the release's floppy image read back. Installs what is missing
+# Runs every test: the set-up script's checks, the PE check of the exe, the
+# end-to-end tests under Wine (from the moment the exes are built, beside the
+# two checks before), unit tests under the sanitizers, a reproducible build,
+# short fuzzing runs (a fixed number of runs, or TALVEX_FUZZ_SECONDS each
+# where set) and the release's floppy image read back. Installs what is missing
 # first (as root). Prints each stage's time and ends with one line: "all: N
 # passed, N failed, N skipped"; a stage is skipped only where the machine
 # cannot run it (exit code 77).
@@ -47,9 +47,10 @@ pe_check_rejects() {
 }
 
 build win32 win64
-# The end-to-end tests start on the exes at once, mostly waiting for Wine;
-# the rest runs beside them at the lowest priority, on the cores they leave,
-# so that their time stays their own. Their report follows the fuzzing.
+# The end-to-end tests start on the exes at once. Beside their first seconds,
+# when Wine boots a prefix on one core, run the stages that take one core
+# only; the stages that take both follow once they are done, so that each
+# stage's time stays its own.
 wine=$(mktemp -d)
 trap 'rm -rf "$wine"' EXIT
 (
@@ -58,20 +59,19 @@ trap 'rm -rf "$wine"' EXIT
     ./scripts/e2e.sh >"$wine/report" 2>&1 || status=$?
     echo "$status $((SECONDS - start))" >"$wine/result"
 ) &
-chrt --idle -p 0 $$ && ionice -c 3 -p $$
-build host
 stage "set-up script" tests/setup/install_deps_check.sh
-stage "unit tests" ctest --preset host
 stage "PE check" pe_check
 stage "PE check rejects a forbidden exe" pe_check_rejects
-stage "reproducible build" ./scripts/reproducible.sh
-stage "fuzzing" ./scripts/fuzz.sh ${TALVEX_FUZZ_SECONDS:-}
 echo "== end-to-end under Wine"
 wait
 cat "$wine/report"
 read -r status seconds <"$wine/result"
 echo "== end-to-end under Wine: $seconds s"
 count "$status" "end-to-end under Wine"
+build host
+stage "unit tests" ctest --preset host
+stage "reproducible build" ./scripts/reproducible.sh
+stage "fuzzing" ./scripts/fuzz.sh ${TALVEX_FUZZ_SECONDS:-}
 stage "floppy image" ./scripts/image_check.sh
 echo "all: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" = 0 ]

@@ -87,8 +87,50 @@ int describe(const std::vector<std::string>& args) {
     return status;
 }
 
-// Where links exist and are looked at, as under Wine.
-constexpr talvex::fixture::System kWine{true, true};
+// Each item seeded, with what must become of it where links exist and are
+// looked at, as under Wine: seed reports each (a file with the bytes it must
+// hold if it stays, "-" for none); check compares each with the live machine
+// after a run (a link looked at as itself), reports those that differ, then
+// CHECKED.
+void report(const Fixture& f, bool live) {
+    const talvex::fixture::System wine{true, true};
+    const auto have = [&](const std::string& path, const std::wstring* value) {
+        HKEY key = nullptr;
+        if (!live || RegOpenKeyExW(HKEY_LOCAL_MACHINE, name_of(f, path).c_str(),
+                                   REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        const bool found = !value || RegQueryValueExW(key, value->c_str(), 0, 0, 0, 0) == 0;
+        return RegCloseKey(key), found;
+    };
+    const auto item = [&](const char* kind, const std::string& name, const std::string& encoded,
+                          bool stays, bool found) {
+        if (!live) printf("%s %s %s\n", kind, encoded.c_str(), stays ? "stays" : "goes");
+        if (live && stays != found) printf("FAILED %s %s\n", kind, name.c_str());
+    };
+    for (const std::string& k : f.all_keys())
+        item("KEY", k, hex(utf8(name_of(f, k))), expected_present(f, k, wine), have(k, nullptr));
+    const std::wstring link_value = L"SymbolicLinkValue";
+    for (const talvex::fixture::Link& link : f.links) {
+        item("VALUE", link.path, hex(utf8(name_of(f, link.path))) + " " + hex(utf8(link_value)),
+             expected_present(f, link.path, wine), have(link.path, &link_value));
+    }
+    for (const auto& v : f.values) {
+        const std::wstring name = name_of(f, v.name);
+        item("VALUE", v.key + "|" + v.name, hex(utf8(name_of(f, v.key))) + " " + hex(utf8(name)),
+             expected_value(f, v, wine), have(v.key, &name));
+    }
+    for (const talvex::fixture::SeededFile& file : f.files) {
+        const std::string& bytes = expected_bytes(f, file);
+        std::ifstream in(std::filesystem::path(live ? place(f, file.where) : L""),
+                         std::ios::binary);
+        const bool stays = expected_file(f, file, wine);
+        item("FILE", file.where,
+             hex(utf8(place(f, file.where))) + " " + (bytes.empty() ? "-" : hex(bytes)), stays,
+             in.is_open() &&
+                 (!stays || std::string(std::istreambuf_iterator<char>(in), {}) == bytes));
+    }
+    if (live) printf("CHECKED\n");
+}
 
 // seed FIXTURE: keys and values, keys named in UTF-16, links, then files;
 // each item is reported with what must become of it. Links are made as the
@@ -138,64 +180,13 @@ int seed(const std::vector<std::string>& args) {
                  : static_cast<long>(GetLastError()),
              "file " + file.where);
     }
-    // Each item with what must become of it where links exist and are looked
-    // at, as under Wine; a file that stays with the bytes it must then hold
-    // ("-" for none).
-    const auto fate = [](bool stays) { return stays ? "stays" : "goes"; };
-    for (const std::string& k : f.all_keys()) {
-        printf("KEY %s %s\n", hex(utf8(name_of(f, k))).c_str(),
-               fate(expected_present(f, k, kWine)));
-    }
-    for (const talvex::fixture::Link& link : f.links) {
-        printf("VALUE %s %s %s\n", hex(utf8(name_of(f, link.path))).c_str(),
-               hex("SymbolicLinkValue").c_str(), fate(expected_present(f, link.path, kWine)));
-    }
-    for (const auto& v : f.values) {
-        printf("VALUE %s %s %s\n", hex(utf8(name_of(f, v.key))).c_str(),
-               hex(utf8(name_of(f, v.name))).c_str(), fate(expected_value(f, v, kWine)));
-    }
-    for (const talvex::fixture::SeededFile& file : f.files) {
-        const std::string& bytes = expected_bytes(f, file);
-        printf("FILE %s %s %s\n", hex(utf8(place(f, file.where))).c_str(),
-               fate(expected_file(f, file, kWine)), bytes.empty() ? "-" : hex(bytes).c_str());
-    }
+    report(f, false);
     return status;
 }
 
-// check FIXTURE: each item the fixture seeds, on the live machine, against
-// what seed said must become of it (a link looked at as itself); FAILED for
-// each that differs, then CHECKED.
+// check FIXTURE: what became of each item the fixture seeds (see report).
 int check(const std::vector<std::string>& args) {
-    const Fixture f = load(args.at(0).c_str());
-    const auto expect = [](bool want, bool have, const std::string& what) {
-        if (want != have) printf("FAILED %s: %s\n", what.c_str(), want ? "missing" : "still there");
-        return want && have;
-    };
-    const auto opens = [&](const std::string& path, HKEY* key) {
-        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, name_of(f, path).c_str(), REG_OPTION_OPEN_LINK,
-                             KEY_READ, key) == ERROR_SUCCESS;
-    };
-    HKEY key = nullptr;
-    for (const std::string& k : f.all_keys()) {
-        if (expect(expected_present(f, k, kWine), opens(k, &key), "key " + k)) RegCloseKey(key);
-    }
-    for (const auto& v : f.values) {
-        const bool have =
-            opens(v.key, &key) && RegQueryValueExW(key, name_of(f, v.name).c_str(), nullptr,
-                                                   nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-        if (key != nullptr) RegCloseKey(key), key = nullptr;
-        expect(expected_value(f, v, kWine), have, "value " + v.key + "|" + v.name);
-    }
-    for (const talvex::fixture::SeededFile& file : f.files) {
-        std::ifstream in(std::filesystem::path(place(f, file.where)), std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        if (expect(expected_file(f, file, kWine), in.is_open(), "file " + file.where) &&
-            bytes != expected_bytes(f, file)) {
-            printf("FAILED file %s: %zu bytes, other than expected\n", file.where.c_str(),
-                   bytes.size());
-        }
-    }
-    printf("CHECKED\n");
+    report(load(args.at(0).c_str()), true);
     return 0;
 }
 

@@ -94,7 +94,6 @@ def interactive(ctx, fixture_name, runs, shots_dir=""):
     seeded where no run answered Yes."""
     def action(prefix):
         problems = []
-        prefix.run("wineserver", "-p")  # up between the runs, until the prefix is settled
         for answers, language, locale, take in runs:
             shots = None
             if shots_dir and take:

@@ -112,7 +112,7 @@ class Master:
             wine_prefix.retype_link_values(prefix, retyped)
         self.keys = {text(w[1]): w[2] for w in report if w[0] == "KEY"}
         self.values = {(text(w[1]), text(w[2])): w[3] for w in report if w[0] == "VALUE"}
-        self.files = {text(w[1]): (w[2], bytes.fromhex(w[3].strip("-")))
+        self.files = {text(w[1]): (w[3], bytes.fromhex(w[2].strip("-")))
                       for w in report if w[0] == "FILE"}
         self.registry = wine_prefix.read_registry(prefix)
         self.file_state = wine_prefix.file_state(prefix)
@@ -241,7 +241,7 @@ def copies_together(ctx, name, rounds=20):
         for number, lines in enumerate(map(words, found), 1):
             exits = [w[w.index("EXIT") + 1] for w in lines if "EXIT" in w]
             wrong = [" ".join(w) for w in lines if w[0] == "FAILED"]
-            wrong += [] if exits == ["0"] * copies else [f"the copies' exits: {exits}"]
+            wrong += [f"exits {exits}"] * (exits != ["0"] * copies)
             problems += [f"round {number}: {p}" for p in wrong[:3]]
         return problems
     return run_scenario(ctx, name, "nt", action=action)

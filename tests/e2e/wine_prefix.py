@@ -178,7 +178,7 @@ def template(cache_dir, mode):
             return path
         if mode == "win95":
             prefix = copy_prefix(template(cache_dir, "nt"), path.parent)
-            settings = ["[HKEY_CURRENT_USER\\Software\\Wine]", '"Version"="win95"']
+            settings = {"HKEY_CURRENT_USER\\Software\\Wine": '"Version"="win95"'}
         else:
             shutil.rmtree(path.parent, ignore_errors=True)
             path.parent.mkdir(parents=True)
@@ -186,13 +186,13 @@ def template(cache_dir, mode):
             prefix.wine("wineboot", "-i", timeout=300)
             # No window manager runs under Xvfb: Wine draws the frames itself,
             # and waits for none to take or drop a window.
-            settings = ["[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]", '"ShowCrashDialog"=dword:0',
-                        "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]", '"Decorated"="N"',
-                        '"Managed"="N"'] + [
-                line for service in IDLE_SERVICES for line in (
-                    f"[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\{service}]",
-                    '"Start"=dword:3')]
-        (path.parent / "settings.reg").write_text("\n".join(["REGEDIT4"] + settings) + "\n")
+            settings = {"HKEY_CURRENT_USER\\Software\\Wine\\WineDbg": '"ShowCrashDialog"=dword:0',
+                        "HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver":
+                        '"Decorated"="N"\n"Managed"="N"',
+                        **{"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\" + service:
+                           '"Start"=dword:3' for service in IDLE_SERVICES}}
+        (path.parent / "settings.reg").write_text(
+            "REGEDIT4\n" + "".join(f"[{key}]\n{values}\n" for key, values in settings.items()))
         prefix.wine("regedit", "/s", "Z:" + str(path.parent / "settings.reg").replace("/", "\\"))
         prefix.settle()
         stamp.write_text(wine_version())
