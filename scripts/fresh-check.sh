@@ -8,12 +8,15 @@
 # commands there as root: the test command, then the main job. The logs are
 # kept in out/fresh-check/RELEASE/.
 #
-# The releases run one after the other, each in a mount and PID namespace of
-# its own, so nothing stays mounted or running after it. Each chroot is removed
-# once its release is done and nothing is mounted below it; those that killed
-# runs left are removed the same way. TALVEX_FRESH_KEEP=1 keeps them instead,
-# named talvex-fresh-kept.*, to look inside later. A release still running
-# after 13 minutes is stopped, and fails.
+# The releases are bootstrapped, and their packages installed, side by side
+# (mostly waiting for the registry); each then runs the two commands, one
+# release after the other.
+# Each step runs in a mount and PID namespace of its own, so nothing stays
+# mounted or running after it. Each chroot is removed once its release is done
+# and nothing is mounted below it; those that killed runs left are removed the
+# same way. TALVEX_FRESH_KEEP=1 keeps them instead, named talvex-fresh-kept.*,
+# to look inside later. A release that has worked 13 minutes (its wait for the
+# other's commands aside) is stopped, and fails.
 #
 # Exit 0 when every release that started passed, 1 when any failed, 77 when
 # none could start: not root, no debootstrap to be had, or the registry out of
@@ -65,13 +68,34 @@ run_command() {
     return "$status"
 }
 
-# Inside the namespaces: the system, its mounts, the two commands.
+# Inside the namespaces, one step: `prepare` bootstraps the system and
+# installs what the commands need; `run` runs the two commands. Either
+# mounts what the chroot needs first. Up to DEADLINE (seconds since the epoch).
 inside() {
-    local root=$1 release=$2 mirror=$3 start=$SECONDS status=0 script key
-    local deadline=$((SECONDS + minutes * 60))
-    local log=$logs/$release
+    local root=$1 release=$2 mirror=$3 step=$4 status=0
+    local deadline=$((SECONDS + $5 - $(date +%s)))
     # As PID 1 of its namespace it would ignore a signal it has no trap for.
     trap 'exit 1' INT TERM HUP
+    [ "$step" = run ] || bootstrap "$root" "$release" "$mirror" || return 1
+    mount -t proc proc "$root/proc" &&
+        mount -t sysfs sysfs "$root/sys" &&
+        mount --bind /dev "$root/dev" &&
+        mount --bind /dev/pts "$root/dev/pts" &&
+        mount -t tmpfs tmpfs "$root/dev/shm" &&
+        mount -t tmpfs tmpfs "$root/tmp" || { say "$release: setting up the chroot FAILED"; return 1; }
+    if [ "$step" = run ]; then
+        run_command "$root" "$release" test ./scripts/test.sh || status=1
+        run_command "$root" "$release" demo ./scripts/demo.sh || status=1
+    else
+        run_command "$root" "$release" install ./scripts/install-deps.sh || status=1
+    fi
+    return $status
+}
+
+# A minimal system of the release, its sources, and a clone of the checkout.
+bootstrap() {
+    local root=$1 release=$2 mirror=$3 start=$SECONDS script key
+    local log=$logs/$release
     # Debian 12's debootstrap knows no release after trixie; those start as sid.
     script=/usr/share/debootstrap/scripts/$release
     [ -e "$script" ] || script=/usr/share/debootstrap/scripts/sid
@@ -90,20 +114,11 @@ inside() {
     done || return 1
     cp -rT /etc/apt/apt.conf.d "$root/etc/apt/apt.conf.d" &&
         cp -L /etc/resolv.conf "$root/etc/resolv.conf" &&
-        git clone -q "$repo" "$root/root/talvex" &&
-        mount -t proc proc "$root/proc" &&
-        mount -t sysfs sysfs "$root/sys" &&
-        mount --bind /dev "$root/dev" &&
-        mount --bind /dev/pts "$root/dev/pts" &&
-        mount -t tmpfs tmpfs "$root/dev/shm" &&
-        mount -t tmpfs tmpfs "$root/tmp" || { say "$release: setting up the chroot FAILED"; return 1; }
-    run_command "$root" "$release" test ./scripts/test.sh || status=1
-    run_command "$root" "$release" demo ./scripts/demo.sh || status=1
-    return $status
+        git clone -q "$repo" "$root/root/talvex" || { say "$release: setting up the chroot FAILED"; return 1; }
 }
 
 if [ "${1:-}" = --inside ]; then
-    inside "$2" "$3" "$4"
+    inside "$2" "$3" "$4" "$5" "$6"
     exit
 fi
 
@@ -187,30 +202,46 @@ for stale in "$prefix".*/; do
 done
 mkdir -p "$logs"
 rm -f "$logs"/*.log "$logs/unchecked"
-root=
+declare -A roots=() worked=()
+# Removes the release's chroot, or keeps it where asked to.
 dispose() {
+    [ -n "${roots[$1]:-}" ] || return 0
     if [ "${TALVEX_FRESH_KEEP:-}" = 1 ]; then
-        say "$1: its chroot is kept in $root (remove it with rm -rf --one-file-system)"
+        say "$1: its chroot is kept in ${roots[$1]} (remove it with rm -rf --one-file-system)"
     else
-        remove_chroot "$root"
+        remove_chroot "${roots[$1]}"
     fi
-    root=
+    unset "roots[$1]"
 }
-trap 'chown -R --reference="$repo" "$repo/out"; [ -z "$root" ] || dispose "$release"' EXIT
+namespaces=()
+trap 'chown -R --reference="$repo" "$repo/out"; for r in "${!roots[@]}"; do dispose "$r"; done' EXIT
+trap '[ ${#namespaces[@]} = 0 ] || { kill -KILL "${namespaces[@]}" 2>/dev/null; wait; }; exit 1' INT TERM HUP
 
-# One release: its sources, then the chroot and the two commands.
-check() {
-    local release=$1 start=$SECONDS suffix uri entry components suite key status=0
+# One step of a release in namespaces of its own, with what is left of its
+# minutes; it counts the time it took.
+step() {
+    local release=$1 step=$2 start=$SECONDS status=0
+    # Killing unshare kills the namespace's PID 1, and with it all inside.
+    unshare --kill-child -m -p -f --propagation private "$repo/scripts/fresh-check.sh" --inside \
+        "${roots[$release]}" "$release" "$mirror" "$step" \
+        $(($(date +%s) + minutes * 60 - ${worked[$release]:-0})) || status=1
+    echo $((SECONDS - start)) >"$logs/$release/$step.seconds"
+    return $status
+}
+
+# One release's sources, from this machine's; false where it cannot start.
+sources() {
+    local release=$1 suffix uri entry components suite key
     local log=$logs/$release
     # The name becomes a folder and a URL path.
     if ! [[ $release =~ ^[a-z][a-z0-9-]*$ ]]; then
         cannot_start "$release" "not a release name"
-        return
+        return 1
     fi
     rm -rf "$log"
     if ! wget -q -O /dev/null "${mirror%/}/dists/$release/Release"; then
         cannot_start "$release" "no dists/$release/Release at $mirror (no such release, or the registry out of reach)"
-        return
+        return 1
     fi
     mkdir -p "$log"
     # Each Debian suite of this machine becomes the release's on the same URI.
@@ -228,32 +259,42 @@ check() {
     done <<<"$suites"
     grep -q '^-security|' <<<"$suites" ||
         say "$release: no security suite, as this machine's Debian sources have none"
-    local name=$prefix
+}
+
+# Each release that can start is prepared, side by side; then each runs its
+# commands as soon as it is prepared and the one before it has run them.
+started=() start=$SECONDS
+for release in "${releases[@]}"; do
+    sources "$release" || continue
+    name=$prefix
     [ "${TALVEX_FRESH_KEEP:-}" != 1 ] || name=$prefix-kept.$release
-    root=$(mktemp -d "$name.XXXXXX")
-    chmod 755 "$root"
-    # Killing unshare kills the namespace's PID 1, and with it all inside.
-    unshare --kill-child -m -p -f --propagation private "$repo/scripts/fresh-check.sh" \
-        --inside "$root" "$release" "$mirror" &
-    namespace=$!
-    wait "$namespace" || status=1
-    namespace=
+    roots[$release]=$(mktemp -d "$name.XXXXXX")
+    chmod 755 "${roots[$release]}"
+    started+=("$release")
+    step "$release" prepare &
+    namespaces+=($!)
+done
+for i in "${!started[@]}"; do
+    release=${started[$i]} status=0
+    wait "${namespaces[$i]}" || status=1
+    worked[$release]=$(cat "$logs/$release/prepare.seconds" 2>/dev/null || echo 0)
+    if [ "$status" = 0 ]; then
+        step "$release" run &
+        namespaces+=($!)
+        wait "$!" || status=1
+        worked[$release]=$((worked[$release] + $(cat "$logs/$release/run.seconds")))
+    fi
     dispose "$release"
     if [ "$status" = 0 ]; then
         passed=$((passed + 1))
-        summary+=("$release passed in $((SECONDS - start)) s")
+        summary+=("$release passed in ${worked[$release]} s")
     else
         failed=$((failed + 1))
-        summary+=("$release FAILED in $((SECONDS - start)) s")
+        summary+=("$release FAILED in ${worked[$release]} s")
     fi
-}
-
-namespace=
-trap '[ -z "$namespace" ] || { kill -KILL "$namespace" 2>/dev/null; wait "$namespace"; }; exit 1' INT TERM HUP
-for release in "${releases[@]}"; do
-    check "$release"
 done
 [ ${#unchecked[@]} = 0 ] || printf '%s\n' "${unchecked[@]}" >"$logs/unchecked"
+say "both steps of every release in $((SECONDS - start)) s"
 summarise
 [ "$failed" = 0 ] || exit 1
 [ "$passed" -gt 0 ] || exit 77

@@ -6,7 +6,7 @@
 # busy machine takes longer rather than fuzzing less.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-declare -A runs=([line_remover]=7000 [command_line_tail]=560000)
+declare -A runs=([line_remover]=9000 [command_line_tail]=650000)
 seconds=${1:-}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
