@@ -170,12 +170,34 @@ class Prefix:
 
 def template(cache_dir, mode):
     """A booted prefix for the build and the mode, made once and kept for later
-    runs: Windows 95 mode's is NT mode's with the version set."""
+    runs while Wine and the settings are the same: Windows 95 mode's is NT
+    mode's with the version set."""
     path = Path(cache_dir) / f"template-{arch()}-{mode}" / "prefix"
     stamp = path.parent / "wine-version"
+    # No window manager runs under Xvfb: Wine draws the frames itself, and
+    # waits for none to take or drop a window.
+    settings = {"HKEY_CURRENT_USER\\Software\\Wine": '"Version"="win95"'} if mode == "win95" else {
+        "HKEY_CURRENT_USER\\Software\\Wine\\WineDbg": '"ShowCrashDialog"=dword:0',
+        "HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver": '"Decorated"="N"\n"Managed"="N"',
+        **{"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\" + service: '"Start"=dword:3'
+           for service in IDLE_SERVICES}}
+    made = "".join([wine_version(), "\nREGEDIT4\n"] +
+                   [f"[{key}]\n{values}\n" for key, values in settings.items()])
     with lock(path):
-        if stamp.exists() and stamp.read_text() == wine_version() and (path / "system.reg").exists():
+        if stamp.exists() and stamp.read_text() == made and (path / "system.reg").exists():
             return path
+        if mode == "win95":
+            prefix = copy_prefix(template(cache_dir, "nt"), path.parent)
+        else:
+            shutil.rmtree(path.parent, ignore_errors=True)
+            path.parent.mkdir(parents=True)
+            prefix = Prefix(path)
+            prefix.wine("wineboot", "-i", timeout=300)
+        (path.parent / "settings.reg").write_text(made.split("\n", 1)[1])
+        prefix.wine("regedit", "/s", "Z:" + str(path.parent / "settings.reg").replace("/", "\\"))
+        prefix.settle()
+        stamp.write_text(made)
+        return path
         if mode == "win95":
             prefix = copy_prefix(template(cache_dir, "nt"), path.parent)
             settings = {"HKEY_CURRENT_USER\\Software\\Wine": '"Version"="win95"'}
