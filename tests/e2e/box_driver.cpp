@@ -92,7 +92,7 @@ int describe(const std::vector<std::string>& args) {
 // hold if it stays, "-" for none); check compares each with the live machine
 // after a run (a link looked at as itself), reports those that differ, then
 // CHECKED.
-void report(const Fixture& f, bool live) {
+int report(const Fixture& f, bool live) {
     const talvex::fixture::System wine{true, true};
     const auto have = [&](const std::string& path, const std::wstring* value) {
         HKEY key = nullptr;
@@ -110,10 +110,9 @@ void report(const Fixture& f, bool live) {
     for (const std::string& k : f.all_keys())
         item("KEY", k, hex(utf8(name_of(f, k))), expected_present(f, k, wine), have(k, nullptr));
     const std::wstring link_value = L"SymbolicLinkValue";
-    for (const talvex::fixture::Link& link : f.links) {
+    for (const talvex::fixture::Link& link : f.links)
         item("VALUE", link.path, hex(utf8(name_of(f, link.path))) + " " + hex(utf8(link_value)),
              expected_present(f, link.path, wine), have(link.path, &link_value));
-    }
     for (const auto& v : f.values) {
         const std::wstring name = name_of(f, v.name);
         item("VALUE", v.key + "|" + v.name, hex(utf8(name_of(f, v.key))) + " " + hex(utf8(name)),
@@ -130,6 +129,7 @@ void report(const Fixture& f, bool live) {
                  (!stays || std::string(std::istreambuf_iterator<char>(in), {}) == bytes));
     }
     if (live) printf("CHECKED\n");
+    return 0;
 }
 
 // seed FIXTURE: keys and values, keys named in UTF-16, links, then files;
@@ -186,8 +186,7 @@ int seed(const std::vector<std::string>& args) {
 
 // check FIXTURE: what became of each item the fixture seeds (see report).
 int check(const std::vector<std::string>& args) {
-    report(load(args.at(0).c_str()), true);
-    return 0;
+    return report(load(args.at(0).c_str()), true);
 }
 
 // A box of the program's one thread: its dialog class, the caption "Talvex".

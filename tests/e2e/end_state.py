@@ -127,10 +127,9 @@ class Master:
         (folder / "stamp").write_text(stamp.hexdigest())
 
     def copy(self, where):
-        prefix = wine_prefix.copy_prefix(self.path, where, [
+        return wine_prefix.copy_prefix(self.path, where, [
             str(wine_prefix.Prefix(self.path).unix_path(f).relative_to(self.path))
             for f in self.files])
-        return prefix
 
     def problems(self, prefix, after, unchanged=False, kept=(), skip=()):
         """Where the prefix differs from what must be: each item seeded as
@@ -226,10 +225,8 @@ def together(ctx, prefix, copies, hold="-", seconds=None):
 
 def copies_together(ctx, name, rounds=20):
     """The fixture's copies started together, `rounds` times, in NT mode, in
-    one prefix and one Wine session: each time they must end as the same runs
-    one after another do, each item of the fixture checked on the live
-    machine and seeded again for the next round; after the last, all else
-    must be as it was too."""
+    one Wine session: each round must end as runs one after another do, each
+    item checked live, then seeded again; after the last, all else too."""
     copies, fixture = ctx.fixtures()[name][2], windows_path(FIXTURES / f"{name}.txt")
     run = ["together", str(copies), "-", windows_path(ctx.exe), b"talvexun.exe /s".hex(), "--",
            "check", fixture]
@@ -240,8 +237,8 @@ def copies_together(ctx, name, rounds=20):
         problems = [] if len(found) == rounds else [f"{len(found)} of {rounds} rounds ran"]
         for number, lines in enumerate(map(words, found), 1):
             exits = [w[w.index("EXIT") + 1] for w in lines if "EXIT" in w]
-            wrong = [" ".join(w) for w in lines if w[0] == "FAILED"]
-            wrong += [f"exits {exits}"] * (exits != ["0"] * copies)
+            wrong = [" ".join(w) for w in lines if w[0] == "FAILED"] + [f"exits {exits}"] * (
+                exits != ["0"] * copies)
             problems += [f"round {number}: {p}" for p in wrong[:3]]
         return problems
     return run_scenario(ctx, name, "nt", action=action)

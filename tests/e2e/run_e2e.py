@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """End-to-end tests of talvexun.exe under Wine. Run as an unprivileged user:
-as root, Wine would open read-only files for writing. Two workers run the
+as root, Wine would open read-only files for writing. Four workers run the
 tests; the results print in plan order."""
 import argparse
 import os

@@ -176,11 +176,12 @@ def template(cache_dir, mode):
     stamp = path.parent / "wine-version"
     # No window manager runs under Xvfb: Wine draws the frames itself, and
     # waits for none to take or drop a window.
-    settings = {"HKEY_CURRENT_USER\\Software\\Wine": '"Version"="win95"'} if mode == "win95" else {
-        "HKEY_CURRENT_USER\\Software\\Wine\\WineDbg": '"ShowCrashDialog"=dword:0',
-        "HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver": '"Decorated"="N"\n"Managed"="N"',
-        **{"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\" + service: '"Start"=dword:3'
-           for service in IDLE_SERVICES}}
+    settings = {"HKEY_CURRENT_USER\\Software\\Wine\\WineDbg": '"ShowCrashDialog"=dword:0',
+                "HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver": '"Decorated"="N"\n"Managed"="N"',
+                **{"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\" + service:
+                   '"Start"=dword:3' for service in IDLE_SERVICES}}
+    if mode == "win95":
+        settings["HKEY_CURRENT_USER\\Software\\Wine"] = '"Version"="win95"'
     made = "".join([wine_version(), "\nREGEDIT4\n"] +
                    [f"[{key}]\n{values}\n" for key, values in settings.items()])
     with lock(path):
@@ -197,27 +198,6 @@ def template(cache_dir, mode):
         prefix.wine("regedit", "/s", "Z:" + str(path.parent / "settings.reg").replace("/", "\\"))
         prefix.settle()
         stamp.write_text(made)
-        return path
-        if mode == "win95":
-            prefix = copy_prefix(template(cache_dir, "nt"), path.parent)
-            settings = {"HKEY_CURRENT_USER\\Software\\Wine": '"Version"="win95"'}
-        else:
-            shutil.rmtree(path.parent, ignore_errors=True)
-            path.parent.mkdir(parents=True)
-            prefix = Prefix(path)
-            prefix.wine("wineboot", "-i", timeout=300)
-            # No window manager runs under Xvfb: Wine draws the frames itself,
-            # and waits for none to take or drop a window.
-            settings = {"HKEY_CURRENT_USER\\Software\\Wine\\WineDbg": '"ShowCrashDialog"=dword:0',
-                        "HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver":
-                        '"Decorated"="N"\n"Managed"="N"',
-                        **{"HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\" + service:
-                           '"Start"=dword:3' for service in IDLE_SERVICES}}
-        (path.parent / "settings.reg").write_text(
-            "REGEDIT4\n" + "".join(f"[{key}]\n{values}\n" for key, values in settings.items()))
-        prefix.wine("regedit", "/s", "Z:" + str(path.parent / "settings.reg").replace("/", "\\"))
-        prefix.settle()
-        stamp.write_text(wine_version())
         return path
 
 

@@ -43,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     line = line.substr(0, line.find('\0'));
     const char* tail = talvex::command_line_tail(line.c_str(), machine);
     const size_t offset = static_cast<size_t>(tail - line.c_str());
-    if (tail < line.c_str() || offset > line.size()) std::abort();
     if (offset != reference(line, machine.lead_bytes)) std::abort();
     return 0;
 }

@@ -79,14 +79,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(machine.has_file("c:\\config.sys"));
     require(machine.open_handles() == 0);
     require(after == reference(raw, token));
-    const std::string text = decode(raw).substr(0, decode(raw).find('\0'));
-    if (text.find(token) == std::string::npos) require(after == raw);
-    // At most one line goes: every line end but one survives.
-    if (after != raw) {
-        size_t before_lfs = 0, after_lfs = 0;
-        for (char c : decode(raw)) before_lfs += c == '\n';
-        for (char c : decode(after)) after_lfs += c == '\n';
-        require(after_lfs + 1 >= before_lfs);
-    }
     return 0;
 }

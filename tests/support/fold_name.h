@@ -3,21 +3,19 @@
 #include <string>
 
 namespace talvex {
-// Internal to each file that uses it, so that the simulated machine keeps its
-// optimised copy whatever the tests are built with.
-namespace {
 
-inline std::string fold_name(const std::string& name) {
+// Each file's own copy, so that the simulated machine, which folds a name at
+// nearly every call, keeps its optimised one whatever the tests are built with.
+static inline std::string fold_name(const std::string& name) {
     std::string folded(name.size(), '\0');
-    char* out = folded.data(); // the simulated machine folds a name at nearly every call
+    size_t n = 0;
     for (char c : name) {
         if (c == '/') c = '\\';
-        if (c == '\\' && out != folded.data() && out[-1] == '\\') continue;
-        *out++ = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (c == '\\' && n > 0 && folded[n - 1] == '\\') continue;
+        folded[n++] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    folded.resize(static_cast<size_t>(out - folded.data()));
+    folded.resize(n);
     return folded;
 }
 
-} // namespace
 } // namespace talvex

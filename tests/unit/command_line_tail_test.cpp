@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                                true},
                       TailCase{"LeadByteAtEnd", "\"ab\x81", "", true},
                       TailCase{"NoLeadTestUnquoted", "ab\x81 rest", "rest", true}),
-    CaseName());
+    ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace talvex

@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         DirectoryCase{"TooLongForTheShortQueries", "C:\\Windows\\TalvexUser0123", false, true},
         DirectoryCase{"LongerThanAnyBuffer", "C:\\" + std::string(270, 'w'), false, false},
         DirectoryCase{"QueryFails", "C:\\WINDOWS", true, false}),
-    CaseName());
+    ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace talvex

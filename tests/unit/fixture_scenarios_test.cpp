@@ -74,7 +74,7 @@ std::vector<ScenarioCase> all_scenarios() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureScenario, ::testing::ValuesIn(all_scenarios()),
-                         CaseName());
+                         ::testing::PrintToStringParamName());
 
 // What happens at one call of the run.
 enum Event { kFailsOnce, kFailsFromThenOn, kOtherProgramAppends };

