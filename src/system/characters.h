@@ -6,13 +6,20 @@
 
 namespace talvex {
 
-// The character after the one at `p`. `system` answers is_dbcs_lead_byte; a
-// lead byte just before the terminator stands alone.
-template <class System> const char* next_character(const char* p, System& system) {
+// What walking by characters needs of the system: whether a byte leads a
+// double-byte character in its code page.
+template <class System>
+concept KnowsLeadBytes = requires(System& system, unsigned char byte) {
+    static_cast<bool>(system.is_dbcs_lead_byte(byte));
+};
+
+// The character after the one at `p`; a lead byte just before the terminator
+// stands alone.
+template <KnowsLeadBytes System> const char* next_character(const char* p, System& system) {
     return system.is_dbcs_lead_byte(static_cast<unsigned char>(*p)) && p[1] != 0 ? p + 2 : p + 1;
 }
 
-template <class System> bool holds_backslash(const char* text, System& system) {
+template <KnowsLeadBytes System> bool holds_backslash(const char* text, System& system) {
     for (; *text != 0; text = next_character(text, system)) {
         if (*text == '\\') return true;
     }
