@@ -9,7 +9,7 @@
 # kept in out/fresh-check/RELEASE/.
 #
 # The releases are bootstrapped, and their packages installed, side by side
-# (mostly waiting for the registry); each then runs the two commands, one
+# (each mostly dpkg at work on one core); each then runs the two commands, one
 # release after the other.
 # Each step runs in a mount and PID namespace of its own, so nothing stays
 # mounted or running after it. Each chroot is removed once its release is done
